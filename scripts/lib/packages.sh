@@ -1,0 +1,31 @@
+# Debian packages that building and testing Korvel needs; sourced by the scripts.
+
+KORVEL_BUILD_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  clang libclang-rt-14-dev
+  iproute2 procps util-linux nftables
+)
+
+KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core imagemagick)
+
+# Installs whatever of the given packages is missing; quiet when all are there.
+korvel_install_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages: ${missing[*]}; run as root to install them." >&2
+    return 1
+  fi
+  echo "Installing: ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq >/dev/null
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+// Every text the operator can see, in one place, so that the window, the command line and the
+// tests agree on each letter. UTF-8.
+
+namespace korvel::text {
+
+// Image summary field.
+inline constexpr char kSummaryPending[] = "???";
+inline constexpr char kSummaryCannotOpen[] = "Не удалось открыть файл";
+inline constexpr char kFormatError[] = "Ошибка формата файла";
+
+// Information box.
+inline constexpr char kCommError[] = "Ошибка связи";
+inline constexpr char kNoAnswer[] = "Нет ответа от устройства";
+inline constexpr char kDeviceError[] = "Устройство вернуло ошибку";
+inline constexpr char kCredentialsTooLong[] = "Логин и пароль вместе длиннее 30 символов";
+inline constexpr char kCredentialsBadCharacter[] = "Недопустимый символ в логине или пароле";
+inline constexpr char kNoIcmpAccess[] = "Нет доступа к ICMP";
+inline constexpr char kNoIcmpAccessFix[] =
+    "Разрешите ping-сокеты для группы пользователя (sysctl net.ipv4.ping_group_range) "
+    "или дайте программе cap_net_raw";
+
+// Programming run message boxes.
+inline constexpr char kOpenFailed[] = "Ошибка открытия файла";
+inline constexpr char kReadFailed[] = "Ошибка чтения файла";
+inline constexpr char kSubordinateViaBoot[] = "Нельзя шить подчинённое устройство через бут";
+inline constexpr char kUnsupportedPacketType[] = "Неподдерживаемый тип пакета";
+inline constexpr char kRestoreFailed[] = "Ошибка восстановления адреса";
+inline constexpr char kRecordTooLong[] = "Слишком длинная запись в файле";
+
+// Window.
+inline constexpr char kAppName[] = "Korvel";
+inline constexpr char kVersion[] = "1.0.0.12";
+inline constexpr char kTitleVersionPrefix[] = " в";
+inline constexpr char kAboutItem[] = "&About Korvel...";
+inline constexpr char kSocketsFailed[] = "Windows sockets initialization failed.";
+inline constexpr char kProgramButton[] = "Прошить";
+inline constexpr char kBrowseButton[] = "Файл";
+inline constexpr char kInfoButton[] = "Инфо";
+inline constexpr char kHelpButton[] = "Справка";
+inline constexpr char kExitButton[] = "Выход";
+inline constexpr char kViaBootBox[] = "Через загрузчик";
+inline constexpr char kIpLabel[] = "IP-адрес";
+inline constexpr char kCredentialsLabel[] = "Логин/пароль";
+inline constexpr char kSummaryTemplate[] = "Static";
+inline constexpr char kHelpTitle[] = "Справка";
+inline constexpr char kFilterImages[] = "Файлы прошивок *.qlxfw";
+inline constexpr char kFilterImagesPattern[] = "*.qlxfw";
+inline constexpr char kFilterAll[] = "Все файлы *.*";
+inline constexpr char kFilterAllPattern[] = "*.*";
+
+}  // namespace korvel::text

@@ -1,0 +1,30 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "image/firmware_image.h"
+
+namespace korvel {
+
+std::FILE* openRegularFileForReading(const std::filesystem::path& path, std::uint64_t& size) {
+  if (path.empty()) return nullptr;
+  // Non-blocking, so that a FIFO is refused rather than waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) {
+    ::close(fd);
+    return nullptr;
+  }
+  size = static_cast<std::uint64_t>(info.st_size);
+  return file;
+}
+
+}  // namespace korvel

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "common/bytes.h"
+
+namespace korvel {
+
+namespace marker {
+inline constexpr std::uint8_t kData = 0xAA;
+inline constexpr std::uint8_t kAddress = 0xBB;
+inline constexpr std::uint8_t kAddressConfirm = 0xCC;
+inline constexpr std::uint8_t kVersion = 0xDD;
+inline constexpr std::uint8_t kVersionConfirm = 0xEE;
+inline constexpr std::uint8_t kName = 0xFF;
+inline constexpr std::uint8_t kNameConfirm = 0x11;
+}  // namespace marker
+
+inline constexpr std::uint8_t kNoBusAddress = 255;
+
+struct DataRecord {
+  std::uint8_t type = 0;
+  std::uint32_t length = 0;  // as declared; `payload` holds it unless the record was too large
+  Bytes payload;
+};
+
+struct AddressRecord {
+  std::uint8_t address = kNoBusAddress;
+};
+
+struct VersionRecord {
+  std::uint8_t major = 0;
+  std::uint8_t minor = 0;
+};
+
+struct NameRecord {
+  std::string name;  // 8-bit bytes as in the file
+};
+
+using ImageRecord = std::variant<DataRecord, AddressRecord, VersionRecord, NameRecord>;
+
+enum class ReadOutcome {
+  Record,       // a whole record was read
+  End,          // the file ended at a record boundary
+  FormatError,  // the file breaks the record rules; reading cannot go on
+  ReadError,    // the system could not read the file
+  TooLarge,     // a data record lies whole in the file but its payload is larger than the reader
+                // was allowed to hold; `DataRecord::length` says how large, the payload is empty
+};
+
+// A firmware image, read record by record from an open file. It holds at most one payload.
+class FirmwareImage {
+ public:
+  // Refuses anything but an existing regular file (a folder, a FIFO, a device).
+  static std::optional<FirmwareImage> open(const std::filesystem::path& path,
+                                           std::uint32_t maxPayload = kDefaultMaxPayload);
+
+  static constexpr std::uint32_t kDefaultMaxPayload = 16u << 20;
+
+  ReadOutcome next(ImageRecord& record);
+
+  // The marker of the next record without consuming it; nothing at the end or on a read error.
+  std::optional<std::uint8_t> peekMarker();
+
+  std::uint64_t position() const { return position_; }
+  std::uint64_t size() const { return size_; }
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+
+  FirmwareImage(std::FILE* file, std::uint64_t size, std::uint32_t maxPayload);
+
+  // One byte; nothing at the end of the file or on a read error (see `failed_`).
+  std::optional<std::uint8_t> readByte();
+  bool readConfirmation(std::uint8_t expected);
+  ReadOutcome missing() const;
+  ReadOutcome readData(ImageRecord& record);
+  ReadOutcome readAddress(ImageRecord& record);
+  ReadOutcome readVersion(ImageRecord& record);
+  ReadOutcome readName(ImageRecord& record);
+
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+  std::uint32_t maxPayload_;
+};
+
+// Opens an existing regular file for reading only; nothing for anything else. One file per
+// operating system.
+std::FILE* openRegularFileForReading(const std::filesystem::path& path, std::uint64_t& size);
+
+}  // namespace korvel

@@ -1,0 +1,52 @@
+#include "image/image_summary.h"
+
+#include "common/texts.h"
+#include "common/utf8.h"
+#include "image/firmware_image.h"
+
+namespace korvel {
+namespace {
+
+struct ImageHead {
+  std::string name = "?????";
+  VersionRecord version;
+  std::uint8_t address = kNoBusAddress;
+
+  void take(const ImageRecord& record) {
+    if (const auto* a = std::get_if<AddressRecord>(&record)) address = a->address;
+    if (const auto* v = std::get_if<VersionRecord>(&record)) version = *v;
+    if (const auto* n = std::get_if<NameRecord>(&record)) name = n->name;
+  }
+
+  std::string text() const {
+    std::string out = "'" + latin1ToUtf8(name) + "' v" + std::to_string(version.major) + "." +
+                      std::to_string(version.minor);
+    if (address != kNoBusAddress) out += " addr " + std::to_string(address);
+    return out;
+  }
+};
+
+}  // namespace
+
+std::string imageSummary(const std::filesystem::path& path) {
+  auto image = FirmwareImage::open(path);
+  if (!image) return text::kSummaryCannotOpen;
+  ImageHead head;
+  for (;;) {
+    const auto next = image->peekMarker();
+    if (!next) return text::kSummaryPending;
+    if (*next == marker::kData) return head.text();
+    ImageRecord record;
+    switch (image->next(record)) {
+      case ReadOutcome::Record:
+        head.take(record);
+        break;
+      case ReadOutcome::End:
+        return text::kSummaryPending;
+      default:
+        return text::kFormatError;
+    }
+  }
+}
+
+}  // namespace korvel

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/bytes.h"
+
+namespace korvel {
+
+// CRC-16/CCITT-FALSE: polynomial 0x1021, register starts at 0xFFFF, no reflection, no final XOR.
+// Protects every frame and, a second time, every command envelope.
+std::uint16_t Crc16(const std::uint8_t* data, std::int32_t length);
+
+inline std::uint16_t Crc16(ByteView bytes) {
+  return Crc16(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+}
+
+// The 16-entry nibble table the checksum runs on; exposed so the tests can check it.
+std::uint16_t crc16TableEntry(unsigned index);
+
+}  // namespace korvel

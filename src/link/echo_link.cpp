@@ -1,0 +1,88 @@
+#include "link/echo_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "link/crc16.h"
+#include "link/frame_header.h"
+
+namespace korvel {
+
+EchoLink::EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint32_t sessionToken)
+    : channel_(service.open(openFailure_)),
+      targetAddress_(targetAddress),
+      sessionToken_(sessionToken) {}
+
+std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) {
+  if (!channel_ || bytes.size() > 0xFFFF) return std::nullopt;
+  const std::size_t room = std::max<std::size_t>(bytes.size(), 8);
+  const std::size_t need = room + kReplyRecordSize;
+  if (replyBuffer_.size() < need) replyBuffer_.assign(need, 0);
+  lastReplyRoom_ = need;
+  const MutableByteView replyData(replyBuffer_.data() + kReplyRecordSize, room);
+  const auto received = channel_->echo(targetAddress_, bytes, replyData, timeoutMs);
+  if (!received || *received > room) return std::nullopt;
+  return ByteView(replyData.data(), *received);
+}
+
+bool EchoLink::isValidReply(ByteView reply, std::uint16_t requestLength) const {
+  if (reply.size() < FrameHeader::kSize) return false;
+  const FrameHeader header = FrameHeader::read(reply);
+  if (header.length > requestLength) return false;
+  // A reply shorter than its own length field is cut off; its checksum would run over bytes
+  // that never arrived.
+  const std::size_t frameSize = FrameHeader::kSize + header.length;
+  if (reply.size() < frameSize) return false;
+  if (Crc16(reply.subspan(FrameHeader::kLengthOffset, frameSize - 2)) != header.checksum) {
+    return false;
+  }
+  if (header.token != static_cast<std::uint32_t>(~sessionToken_)) return false;
+  return header.length >= reply::kMinLength;
+}
+
+std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t timeoutMs,
+                                          std::int32_t attempts) {
+  if (frame.size() < FrameHeader::kSize) return std::nullopt;
+  FrameHeader header = FrameHeader::read(frame);
+  const std::size_t total = (header.length + FrameHeader::kSize) & 0xFFFF;
+  if (total < FrameHeader::kSize || total > frame.size()) return std::nullopt;
+
+  header.token = sessionToken_;
+  header.sequence = sequence_;
+  header.write(frame);
+  header.checksum = Crc16(frame.subspan(FrameHeader::kLengthOffset, total - 2));
+  header.write(frame);
+
+  const ByteView finished(frame.data(), total);
+  for (std::int32_t attempt = 0; attempt < attempts; ++attempt) {
+    const auto reply = send(finished, timeoutMs);
+    if (!reply || !isValidReply(*reply, header.length)) continue;
+    ++sequence_;
+    return reply->first(FrameHeader::kSize + getLe16(*reply, FrameHeader::kLengthOffset));
+  }
+  return std::nullopt;
+}
+
+std::uint32_t newSessionToken() {
+  const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+  return static_cast<std::uint32_t>(ticks);
+}
+
+std::uint32_t hostToNetworkAddress(std::uint32_t hostOrder) {
+  std::uint32_t network = 0;
+  const std::uint8_t bytes[4] = {
+      static_cast<std::uint8_t>(hostOrder >> 24), static_cast<std::uint8_t>(hostOrder >> 16),
+      static_cast<std::uint8_t>(hostOrder >> 8), static_cast<std::uint8_t>(hostOrder)};
+  std::memcpy(&network, bytes, sizeof network);
+  return network;
+}
+
+std::uint32_t networkToHostAddress(std::uint32_t networkOrder) {
+  std::uint8_t bytes[4];
+  std::memcpy(bytes, &networkOrder, sizeof bytes);
+  return (static_cast<std::uint32_t>(bytes[0]) << 24) | (static_cast<std::uint32_t>(bytes[1]) << 16) |
+         (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+}
+
+}  // namespace korvel

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "common/bytes.h"
+#include "link/echo_service.h"
+
+namespace korvel {
+
+// One conversation partner: the echo channel to the device, its address, the reply buffer, and
+// the session token and sequence counter that every request frame carries.
+class EchoLink {
+ public:
+  // Room the platform's fixed reply record takes before the reply data (ICMP_ECHO_REPLY in its
+  // 32-bit form); the reply buffer keeps it on every platform so its size follows one rule.
+  static constexpr std::size_t kReplyRecordSize = 28;
+
+  // `targetAddress` in network byte order: the first dotted field in the first byte in memory.
+  EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint32_t sessionToken);
+
+  EchoLink(const EchoLink&) = delete;
+  EchoLink& operator=(const EchoLink&) = delete;
+
+  std::uint32_t sessionToken() const { return sessionToken_; }
+  std::uint32_t sequence() const { return sequence_; }
+  std::uint32_t targetAddress() const { return targetAddress_; }
+
+  // False when the echo facility could not be opened; every send then returns nothing at once.
+  bool isOpen() const { return channel_ != nullptr; }
+  const EchoFailure& openFailure() const { return openFailure_; }
+
+  // One echo exchange. The reply stays valid until the next send on this link.
+  std::optional<ByteView> send(ByteView bytes, std::uint32_t timeoutMs);
+
+  // Stamps token, sequence and checksum into `frame` (whose length field and payload the caller
+  // has filled in) and sends it up to `attempts` times; returns the first reply that passes the
+  // length, checksum and token tests. The sequence advances only on such a reply.
+  std::optional<ByteView> request(MutableByteView frame, std::uint32_t timeoutMs,
+                                  std::int32_t attempts);
+
+  std::size_t replyBufferSize() const { return replyBuffer_.size(); }
+  std::size_t lastReplyRoom() const { return lastReplyRoom_; }
+
+ private:
+  bool isValidReply(ByteView reply, std::uint16_t requestLength) const;
+
+  EchoFailure openFailure_;  // before channel_: opening the channel fills it in
+  std::unique_ptr<EchoChannel> channel_;
+  std::uint32_t targetAddress_;
+  Bytes replyBuffer_;
+  std::size_t lastReplyRoom_ = 0;
+  std::uint32_t sessionToken_;
+  std::uint32_t sequence_ = 0;
+};
+
+// The lower 32 bits of a high-resolution clock, so that each new link normally gets a new token.
+std::uint32_t newSessionToken();
+
+// 32-bit address with the first dotted field in the most significant byte, as the IP field
+// gives it, to network byte order, and back.
+std::uint32_t hostToNetworkAddress(std::uint32_t hostOrder);
+std::uint32_t networkToHostAddress(std::uint32_t networkOrder);
+
+}  // namespace korvel

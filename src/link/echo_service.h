@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/bytes.h"
+
+namespace korvel {
+
+// Why the echo facility could not be opened, in portable terms; `detail` carries the native
+// text (strerror, FormatMessage) for the operator.
+enum class EchoFailureKind {
+  None,
+  NotPermitted,   // the OS refused ICMP to this process (no ping sockets, no CAP_NET_RAW)
+  Unavailable,    // any other reason the facility cannot be had
+};
+
+struct EchoFailure {
+  EchoFailureKind kind = EchoFailureKind::None;
+  int nativeCode = 0;  // errno or the Windows error code
+  std::string detail;
+};
+
+// One opened handle of the operating system's ICMP echo facility.
+class EchoChannel {
+ public:
+  virtual ~EchoChannel() = default;
+
+  // Sends one echo request to `targetAddress` (IPv4, network byte order: first dotted field in
+  // the first byte in memory) whose data is exactly `data`, with don't-fragment set, and waits up
+  // to `timeoutMs` for the echo reply that answers this very request. On success the reply's data
+  // is copied to the start of `replyData` and its size returned. A reply whose data does not fit
+  // `replyData`, any other ICMP message, a reply to another request or from another address, and
+  // a send the OS refuses all give nothing.
+  virtual std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+                                          MutableByteView replyData, std::uint32_t timeoutMs) = 0;
+};
+
+// Opens echo channels; one implementation per operating system, and the simulated device in
+// tests.
+class EchoService {
+ public:
+  virtual ~EchoService() = default;
+
+  // A channel, or nothing with `failure` filled in.
+  virtual std::unique_ptr<EchoChannel> open(EchoFailure& failure) = 0;
+};
+
+// The echo service of the operating system this program was built for.
+std::unique_ptr<EchoService> makeSystemEchoService();
+
+}  // namespace korvel

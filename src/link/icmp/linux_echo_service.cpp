@@ -1,0 +1,218 @@
+#include "link/icmp/linux_echo_service.h"
+
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <random>
+#include <string>
+#include <system_error>
+
+#include "link/icmp/icmp_echo_packet.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr int kTimeToLive = 64;
+constexpr std::size_t kLargestDatagram = 65536;
+
+EchoFailure echoFailure(int code, const std::string& what) {
+  const bool refused = code == EACCES || code == EPERM;
+  return {refused ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable, code,
+          what + ": " + std::system_category().message(code)};
+}
+
+// Owns a socket until it is handed to a channel.
+class SocketGuard {
+ public:
+  explicit SocketGuard(int fd) : fd_(fd) {}
+  ~SocketGuard() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SocketGuard(const SocketGuard&) = delete;
+  SocketGuard& operator=(const SocketGuard&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+bool setIntOption(int fd, int level, int name, int value) {
+  return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+// The kernel stamps a ping socket's local port into its requests as their identifier.
+std::optional<std::uint16_t> bindPingSocket(int fd) {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t size = sizeof local;
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+    return std::nullopt;
+  }
+  return ntohs(local.sin_port);
+}
+
+// A raw socket gets a copy of every ICMP message of the host; let only echo replies through.
+bool passOnlyEchoReplies(int fd) {
+  icmp_filter filter{};
+  filter.data = ~(1U << ICMP_ECHOREPLY);
+  return ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
+}
+
+std::uint16_t randomIdentifier() {
+  std::random_device source;
+  return static_cast<std::uint16_t>(source());
+}
+
+std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailure& failure) {
+  SocketGuard socket(fd);
+  const std::string name = kind == IcmpSocketKind::Ping ? "ICMP ping socket" : "raw ICMP socket";
+  if (!setIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
+      !setIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DO)) {
+    failure = echoFailure(errno, "cannot set time to live and don't-fragment on the " + name);
+    return nullptr;
+  }
+  std::optional<std::uint16_t> identifier;
+  if (kind == IcmpSocketKind::Ping) {
+    identifier = bindPingSocket(fd);
+  } else if (passOnlyEchoReplies(fd)) {
+    identifier = randomIdentifier();
+  }
+  if (!identifier) {
+    failure = echoFailure(errno, "cannot set up the " + name);
+    return nullptr;
+  }
+  return std::make_unique<LinuxEchoChannel>(socket.release(), kind, *identifier);
+}
+
+// Milliseconds for poll, rounded up so that a wake-up never comes before the deadline.
+int pollTimeout(std::chrono::steady_clock::duration remaining) {
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(remaining).count();
+  return static_cast<int>(std::clamp<decltype(ms)>(ms, 0, INT_MAX));
+}
+
+}  // namespace
+
+LinuxEchoChannel::LinuxEchoChannel(int socketFd, IcmpSocketKind kind, std::uint16_t identifier)
+    : socket_(socketFd), kind_(kind), identifier_(identifier), packet_(kLargestDatagram) {}
+
+LinuxEchoChannel::~LinuxEchoChannel() { ::close(socket_); }
+
+std::optional<std::size_t> LinuxEchoChannel::echo(std::uint32_t targetAddress, ByteView data,
+                                                   MutableByteView replyData,
+                                                   std::uint32_t timeoutMs) {
+  const std::uint16_t sequence = nextSequence_++;
+  discardWaitingDatagrams();
+  const Deadline deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  if (!sendRequest(targetAddress, data, sequence)) return std::nullopt;
+  const auto reply = awaitReply(targetAddress, sequence, deadline);
+  if (!reply || reply->size() > replyData.size()) return std::nullopt;
+  std::copy(reply->begin(), reply->end(), replyData.begin());
+  return reply->size();
+}
+
+// Whatever waits now answers no request of this call; left queued, it could fill the socket's
+// receive buffer so that the kernel drops the reply we want.
+void LinuxEchoChannel::discardWaitingDatagrams() {
+  ByteView datagram;
+  std::uint32_t sender = 0;
+  while (receive(datagram, sender) == Received::Datagram) {
+  }
+}
+
+bool LinuxEchoChannel::sendRequest(std::uint32_t targetAddress, ByteView data,
+                                   std::uint16_t sequence) {
+  if (data.size() > kMaxIcmpEchoData) return false;
+  const auto size = writeIcmpEcho(packet_, kIcmpEchoRequest, identifier_, sequence, data);
+  if (!size) return false;
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_addr.s_addr = targetAddress;
+  ssize_t sent = 0;
+  do {
+    sent = ::sendto(socket_, packet_.data(), *size, 0, reinterpret_cast<const sockaddr*>(&target),
+                    sizeof target);
+  } while (sent < 0 && errno == EINTR);
+  return sent == static_cast<ssize_t>(*size);
+}
+
+std::optional<ByteView> LinuxEchoChannel::awaitReply(std::uint32_t targetAddress,
+                                                     std::uint16_t sequence, Deadline deadline) {
+  for (;;) {
+    ByteView datagram;
+    std::uint32_t sender = 0;
+    Received received;
+    while ((received = receive(datagram, sender)) == Received::Datagram) {
+      if (auto data = replyData(datagram, sender, targetAddress, sequence)) return data;
+    }
+    if (received == Received::Failed) return std::nullopt;
+
+    const auto remaining = deadline - std::chrono::steady_clock::now();
+    if (remaining <= std::chrono::steady_clock::duration::zero()) return std::nullopt;
+    pollfd ready{socket_, POLLIN, 0};
+    if (::poll(&ready, 1, pollTimeout(remaining)) < 0 && errno != EINTR) return std::nullopt;
+  }
+}
+
+LinuxEchoChannel::Received LinuxEchoChannel::receive(ByteView& datagram, std::uint32_t& sender) {
+  sockaddr_in from{};
+  socklen_t fromSize = sizeof from;
+  const ssize_t size = ::recvfrom(socket_, packet_.data(), packet_.size(), MSG_DONTWAIT | MSG_TRUNC,
+                                  reinterpret_cast<sockaddr*>(&from), &fromSize);
+  if (size < 0) {
+    if (errno == EINTR) return receive(datagram, sender);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? Received::NoneWaiting : Received::Failed;
+  }
+  // MSG_TRUNC reports a datagram's full size; one larger than the buffer is cut off, so it
+  // is treated as empty and the sender check cannot match it.
+  const auto kept = static_cast<std::size_t>(size) <= packet_.size() ? static_cast<std::size_t>(size) : 0;
+  datagram = ByteView(packet_).first(kept);
+  sender = from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
+  return Received::Datagram;
+}
+
+std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, std::uint32_t sender,
+                                                    std::uint32_t targetAddress,
+                                                    std::uint16_t sequence) const {
+  if (sender != targetAddress) return std::nullopt;
+  const auto message = kind_ == IcmpSocketKind::Raw ? ipv4Payload(datagram) : datagram;
+  if (!message) return std::nullopt;
+  const auto reply = parseIcmpEcho(*message);
+  if (!reply || reply->type != kIcmpEchoReply || reply->identifier != identifier_ ||
+      reply->sequence != sequence) {
+    return std::nullopt;
+  }
+  return reply->data;
+}
+
+std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
+  if (const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
+    return setUpChannel(fd, IcmpSocketKind::Ping, failure);
+  }
+  // Any reason the ping socket is refused (usually a group outside ping_group_range) leaves the
+  // raw socket worth a try; when that fails too, its error is the one that decides.
+  const int pingError = errno;
+  if (const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
+    return setUpChannel(fd, IcmpSocketKind::Raw, failure);
+  }
+  failure = echoFailure(errno, "cannot open an ICMP socket (ping socket: " +
+                                   std::system_category().message(pingError) +
+                                   "; raw socket)");
+  return nullptr;
+}
+
+std::unique_ptr<EchoService> makeSystemEchoService() {
+  return std::make_unique<LinuxEchoService>();
+}
+
+}  // namespace korvel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/bytes.h"
+#include "link/echo_service.h"
+
+namespace korvel {
+
+// A ping socket needs no privilege but the group's entry in net.ipv4.ping_group_range; the kernel
+// owns its identifier and checksum. A raw socket needs CAP_NET_RAW and sees the IP header and
+// every ICMP message of the host.
+enum class IcmpSocketKind { Ping, Raw };
+
+class LinuxEchoChannel final : public EchoChannel {
+ public:
+  // Takes ownership of `socketFd`, an ICMP socket of `kind` that is already set up.
+  LinuxEchoChannel(int socketFd, IcmpSocketKind kind, std::uint16_t identifier);
+  ~LinuxEchoChannel() override;
+
+  LinuxEchoChannel(const LinuxEchoChannel&) = delete;
+  LinuxEchoChannel& operator=(const LinuxEchoChannel&) = delete;
+
+  std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+                                  MutableByteView replyData, std::uint32_t timeoutMs) override;
+
+  IcmpSocketKind socketKind() const { return kind_; }
+
+ private:
+  using Deadline = std::chrono::steady_clock::time_point;
+  enum class Received { Datagram, NoneWaiting, Failed };
+
+  void discardWaitingDatagrams();
+  bool sendRequest(std::uint32_t targetAddress, ByteView data, std::uint16_t sequence);
+  std::optional<ByteView> awaitReply(std::uint32_t targetAddress, std::uint16_t sequence,
+                                     Deadline deadline);
+  Received receive(ByteView& datagram, std::uint32_t& sender);
+  std::optional<ByteView> replyData(ByteView datagram, std::uint32_t sender,
+                                    std::uint32_t targetAddress, std::uint16_t sequence) const;
+
+  int socket_;
+  IcmpSocketKind kind_;
+  std::uint16_t identifier_;
+  std::uint16_t nextSequence_ = 0;
+  // Holds the outgoing request, then the incoming datagrams: once sent, the request is not
+  // needed any more. Large enough for any IPv4 datagram.
+  std::vector<std::uint8_t> packet_;
+};
+
+class LinuxEchoService final : public EchoService {
+ public:
+  // A ping socket when the process's group may have one, else a raw socket.
+  std::unique_ptr<EchoChannel> open(EchoFailure& failure) override;
+};
+
+}  // namespace korvel

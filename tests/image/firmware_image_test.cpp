@@ -1,0 +1,139 @@
+#include "image/firmware_image.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "devsim/image_builder.h"
+#include "support/temp_file.h"
+
+namespace korvel {
+namespace {
+
+class FirmwareImageTest : public ::testing::Test {
+ protected:
+  FirmwareImage openBytes(const Bytes& bytes) {
+    auto image = FirmwareImage::open(dir.write("image.qlxfw", bytes));
+    EXPECT_TRUE(image.has_value());
+    return std::move(*image);
+  }
+
+  ReadOutcome firstOutcome(const Bytes& bytes) {
+    auto image = openBytes(bytes);
+    ImageRecord record;
+    return image.next(record);
+  }
+
+  ReadOutcome lastOutcome(const Bytes& bytes) {
+    auto image = openBytes(bytes);
+    ImageRecord record;
+    ReadOutcome outcome;
+    while ((outcome = image.next(record)) == ReadOutcome::Record) {
+    }
+    return outcome;
+  }
+
+  test::TempDir dir;
+};
+
+TEST_F(FirmwareImageTest, EmptyFileEndsAtOnce) {
+  EXPECT_EQ(firstOutcome({}), ReadOutcome::End);
+}
+
+TEST_F(FirmwareImageTest, ReadsEveryRecordKind) {
+  const Bytes payload = samplePayload(16, 1);
+  auto image = openBytes(
+      ImageBuilder().name("MAIN").version(1, 2).address(5).data(12, payload).bytes());
+  ImageRecord record;
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<NameRecord>(record).name, "MAIN");
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<VersionRecord>(record).major, 1);
+  EXPECT_EQ(std::get<VersionRecord>(record).minor, 2);
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<AddressRecord>(record).address, 5);
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  const auto& data = std::get<DataRecord>(record);
+  EXPECT_EQ(data.type, 12);
+  EXPECT_EQ(data.length, 16u);
+  EXPECT_EQ(data.payload, payload);
+  EXPECT_EQ(image.position(), image.size());
+  EXPECT_EQ(image.next(record), ReadOutcome::End);
+}
+
+TEST_F(FirmwareImageTest, DataRecordLengthIsLittleEndian) {
+  Bytes bytes = {0xAA, 0x0C, 0x10, 0x00, 0x00, 0x00};
+  const Bytes payload = samplePayload(16, 2);
+  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  auto image = openBytes(bytes);
+  ImageRecord record;
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<DataRecord>(record).payload, payload);
+}
+
+TEST_F(FirmwareImageTest, HugeDeclaredLengthIsAFormatErrorWithoutAllocating) {
+  // 268,435,456 and 4 GiB - 1 declared, a few bytes present.
+  EXPECT_EQ(firstOutcome({0xAA, 0x0C, 0x00, 0x00, 0x00, 0x10, 1, 2, 3}), ReadOutcome::FormatError);
+  EXPECT_EQ(firstOutcome({0xAA, 0x0C, 0xFF, 0xFF, 0xFF, 0xFF, 1}), ReadOutcome::FormatError);
+}
+
+TEST_F(FirmwareImageTest, PayloadOverTheLimitIsReportedWithItsLength) {
+  const auto path = dir.write("big", ImageBuilder().data(12, samplePayload(100, 3)).bytes());
+  auto image = FirmwareImage::open(path, 99);
+  ASSERT_TRUE(image);
+  ImageRecord record;
+  ASSERT_EQ(image->next(record), ReadOutcome::TooLarge);
+  EXPECT_EQ(std::get<DataRecord>(record).length, 100u);
+  EXPECT_TRUE(std::get<DataRecord>(record).payload.empty());
+}
+
+TEST_F(FirmwareImageTest, EveryFormatErrorIsFound) {
+  const std::vector<Bytes> broken = {
+      {0x00}, {0xAB}, {0xFE}, {0xA9}, {0xBC}, {0xDC}, {0xDE},  // not a marker
+      {0xBB}, {0xBB, 0xCD, 0x05}, {0xBB, 0xCC},                // address record
+      {0xDD}, {0xDD, 0xEF, 1, 2}, {0xDD, 0xEE}, {0xDD, 0xEE, 0x01},  // version record
+      {0xFF}, {0xFF, 0x12, 0}, {0xFF, 0x11, 0x41, 0x42},       // name record
+      {0xAA}, {0xAA, 0x0C}, {0xAA, 0x0C, 1, 0, 0},              // data record head
+      {0xAA, 0x0C, 0, 0, 0, 0},                                  // length 0
+      {0xAA, 0x0C, 4, 0, 0, 0, 1, 2, 3},                         // payload cut short
+  };
+  for (const auto& bytes : broken) {
+    EXPECT_EQ(lastOutcome(bytes), ReadOutcome::FormatError) << ::testing::PrintToString(bytes);
+  }
+}
+
+TEST_F(FirmwareImageTest, FormatErrorAfterGoodRecordsStillComesOut) {
+  const Bytes bytes = ImageBuilder().name("A").data(12, samplePayload(3, 4)).raw({0x42}).bytes();
+  EXPECT_EQ(lastOutcome(bytes), ReadOutcome::FormatError);
+}
+
+TEST_F(FirmwareImageTest, EmptyNameAndLaterRecordsWin) {
+  auto image = openBytes(ImageBuilder().name("").address(5).address(255).bytes());
+  ImageRecord record;
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<NameRecord>(record).name, "");
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<AddressRecord>(record).address, 255);
+}
+
+TEST_F(FirmwareImageTest, PeekDoesNotConsume) {
+  auto image = openBytes(ImageBuilder().version(1, 2).bytes());
+  EXPECT_EQ(image.peekMarker(), marker::kVersion);
+  EXPECT_EQ(image.position(), 0u);
+  ImageRecord record;
+  EXPECT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_FALSE(image.peekMarker());
+}
+
+TEST_F(FirmwareImageTest, RefusesWhatIsNotARegularFile) {
+  EXPECT_FALSE(FirmwareImage::open(""));
+  EXPECT_FALSE(FirmwareImage::open(dir.path() / "missing"));
+  EXPECT_FALSE(FirmwareImage::open(dir.path()));
+  const auto fifo = dir.path() / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(FirmwareImage::open(fifo));  // must not block either
+  EXPECT_FALSE(FirmwareImage::open("/dev/zero"));
+}
+
+}  // namespace
+}  // namespace korvel

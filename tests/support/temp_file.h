@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+namespace korvel::test {
+
+// A file in a private temporary folder, removed with the folder when the test ends.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  std::filesystem::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    const auto file = path_ / name;
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return file;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace korvel::test
