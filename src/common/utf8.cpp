@@ -115,4 +115,8 @@ std::size_t utf8Length(std::string_view text) {
   return count;
 }
 
+std::filesystem::path pathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,5 +22,8 @@ std::optional<std::string> utf8ToLatin1(std::string_view text);
 std::size_t utf8Length(std::string_view text);
 
 void appendUtf8(std::string& out, char32_t codePoint);
+
+// A path typed or chosen by the operator (UTF-8), for the file system of this platform.
+std::filesystem::path pathFromUtf8(std::string_view text);
 
 }  // namespace korvel

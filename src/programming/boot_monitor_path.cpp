@@ -1,0 +1,44 @@
+#include <algorithm>
+
+#include "link/frame_header.h"
+#include "programming/device_programmer.h"
+
+namespace korvel {
+namespace {
+
+constexpr std::uint8_t kEnterBootMonitor = 0x07;
+constexpr int kEnterAttempts = 16;
+constexpr std::uint32_t kAfterFailedEnterMs = 222;
+// The boot monitor needs this long after the hand-over before it takes the first record.
+constexpr std::uint32_t kBootMonitorStartMs = 2000;
+
+}  // namespace
+
+bool DeviceProgrammer::enterBootMonitor() {
+  openLink(true);
+  if (panel_.viaBoot()) {
+    pauses_.pause(kBootMonitorStartMs);
+    return true;
+  }
+  std::optional<ByteView> reply;
+  if (link_) {
+    const std::uint8_t command[] = {kEnterBootMonitor};
+    for (int attempt = 0; attempt < kEnterAttempts && !reply; ++attempt) {
+      reply = sendCommand(command, 1);
+      if (!reply) pauses_.pause(kAfterFailedEnterMs);
+    }
+  }
+  if (!isGood(reply)) return false;
+  pauses_.pause(kBootMonitorStartMs);
+  return true;
+}
+
+bool DeviceProgrammer::sendRawRecord(ByteView payload) {
+  if (!link_ || payload.size() > kMaxBootRecord) return false;
+  Bytes frame(FrameHeader::kSize + payload.size(), 0);
+  putLe16(frame, FrameHeader::kLengthOffset, static_cast<std::uint16_t>(payload.size()));
+  std::copy(payload.begin(), payload.end(), frame.begin() + FrameHeader::kSize);
+  return isGood(link_->request(frame, kTimeoutMs, kEchoAttempts));
+}
+
+}  // namespace korvel

@@ -1,0 +1,43 @@
+#include <cstdio>
+#include <string>
+
+#include "common/utf8.h"
+#include "programming/device_programmer.h"
+
+namespace korvel {
+namespace {
+
+// Frame offsets of the information reply.
+constexpr std::size_t kBoardId = 13;
+constexpr std::size_t kSerial = 17;
+constexpr std::size_t kText1 = 21;
+constexpr std::size_t kBootVersion = 53;
+constexpr std::size_t kText2 = 55;
+constexpr std::size_t kProgramVersion = 87;
+constexpr std::size_t kTextSize = 32;
+
+// Up to the first zero byte, and never past the field when it has none.
+std::string deviceText(ByteView reply, std::size_t offset) {
+  const auto field = reply.subspan(offset, kTextSize);
+  std::size_t length = 0;
+  while (length < field.size() && field[length] != 0) ++length;
+  return cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(field.data()), length));
+}
+
+std::string versionText(std::uint16_t word) {
+  return std::to_string(word >> 8) + "." + std::to_string(word & 0xFF);
+}
+
+}  // namespace
+
+std::string formatDeviceInfo(ByteView reply) {
+  char boardId[11];
+  std::snprintf(boardId, sizeof boardId, "0x%08X", getLe32(reply, kBoardId));
+  const std::uint32_t serial = getLe32(reply, kSerial);
+  return "'" + deviceText(reply, kText1) + "'\r\n" + "Board Id=" + boardId + " №" +
+         std::to_string(serial >> 16) + "." + std::to_string(serial & 0xFFFF) + " Boot v" +
+         versionText(getLe16(reply, kBootVersion)) + "\r\n'" + deviceText(reply, kText2) +
+         "'\r\nv" + versionText(getLe16(reply, kProgramVersion));
+}
+
+}  // namespace korvel

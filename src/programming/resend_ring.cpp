@@ -1,0 +1,18 @@
+#include "programming/resend_ring.h"
+
+#include <algorithm>
+
+namespace korvel {
+
+bool ResendRing::store(std::uint8_t type, ByteView payload) {
+  if (payload.size() > ResendSlot::kCapacity) return false;
+  ResendSlot& slot = slots[index];
+  std::copy(payload.begin(), payload.end(), slot.data.begin());
+  slot.length = static_cast<std::uint32_t>(payload.size());
+  slot.type = type;
+  slot.used = true;
+  advance();
+  return true;
+}
+
+}  // namespace korvel

@@ -1,0 +1,59 @@
+#include "link/bus_command.h"
+#include "link/frame_header.h"
+#include "programming/device_programmer.h"
+
+namespace korvel {
+namespace {
+
+constexpr int kRecordAttempts = 20;
+constexpr std::uint32_t kAfterFailedRecordMs = 100;
+constexpr std::uint32_t kBeforeRecordMs = 10;
+// Room for the subordinate's answer behind the forwarded record.
+constexpr std::uint32_t kRecordAreaExtra = 60 + bus::kHeaderSize;
+constexpr std::size_t kResendByte = 89;
+constexpr std::uint16_t kLengthWithoutResendByte = reply::kMinLength;
+
+}  // namespace
+
+int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
+  if (payload.size() > kMaxBusRecord) return -1;
+  const Bytes command = busCommand(bus::kProgrammingAddress, type, payload);
+  const auto area = static_cast<std::uint32_t>(payload.size()) + kRecordAreaExtra;
+  for (int attempt = 0; attempt < kRecordAttempts; ++attempt) {
+    const auto reply = sendCommand(command, area);
+    if (isGood(reply)) {
+      if (getLe16(*reply, FrameHeader::kLengthOffset) <= kLengthWithoutResendByte) return 0;
+      const std::uint8_t resend = (*reply)[kResendByte];
+      if (resend & 1) return (resend >> 1) & 3;
+    }
+    pauses_.pause(kAfterFailedRecordMs);
+  }
+  return -1;
+}
+
+bool DeviceProgrammer::deliverRecord(std::uint8_t type, ByteView payload) {
+  if (!link_) return false;
+  const bool stored = ring_.store(type, payload);
+  pauses_.pause(kBeforeRecordMs);
+  const int wanted = sendBusRecord(type, payload);
+  if (wanted < 0) return false;
+  if (wanted > 0) resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
+  return true;
+}
+
+// Sends again the `count` records before the current one, oldest first, then the current one.
+// Slots that never held a record are passed over; a record too long for the ring comes from the
+// caller's buffer. Results of resends change nothing.
+void DeviceProgrammer::resendFromRing(unsigned count, std::uint8_t type, ByteView payload,
+                                      bool stored) {
+  const unsigned fromRing = stored ? count + 1 : count;
+  ring_.moveBack(fromRing);
+  for (unsigned i = 0; i < fromRing; ++i) {
+    const ResendSlot& slot = ring_.current();
+    if (slot.used) sendBusRecord(slot.type, slot.payload());
+    ring_.advance();
+  }
+  if (!stored) sendBusRecord(type, payload);
+}
+
+}  // namespace korvel
