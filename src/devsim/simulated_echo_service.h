@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "devsim/simulated_device.h"
+#include "link/echo_service.h"
+
+namespace korvel {
+
+// The echo facility of a test: a request to the device's address reaches the simulated device at
+// once, and its reply comes back at once. Silence, a dropped exchange, a reply delayed past the
+// timeout and a request to any other address give nothing, without waiting. A late reply to an
+// earlier request is what the operating system's facility filters out, so it never arrives here.
+class SimulatedEchoService : public EchoService {
+ public:
+  SimulatedEchoService(SimulatedDevice& device, std::uint32_t deviceAddressNetworkOrder);
+
+  // Later opens fail with `failure`, as on a machine that allows this process no ICMP.
+  void refuseOpening(EchoFailure failure);
+
+  std::unique_ptr<EchoChannel> open(EchoFailure& failure) override;
+
+  // Echo requests sent through any channel of this service, to any address.
+  std::size_t exchanges() const { return exchanges_; }
+  std::size_t opened() const { return opened_; }
+
+ private:
+  class Channel;
+
+  SimulatedDevice& device_;
+  std::uint32_t deviceAddress_;
+  EchoFailure refusal_;
+  std::size_t exchanges_ = 0;
+  std::size_t opened_ = 0;
+};
+
+}  // namespace korvel
