@@ -1,0 +1,18 @@
+#include "cli/cli_environment.h"
+
+#include <unistd.h>
+
+namespace korvel {
+
+EchoService& SystemCliEnvironment::echoService() {
+  if (!echoService_) echoService_ = makeSystemEchoService();
+  return *echoService_;
+}
+
+bool SystemCliEnvironment::errorStreamIsTerminal() const { return ::isatty(STDERR_FILENO) == 1; }
+
+std::chrono::steady_clock::time_point SystemCliEnvironment::now() const {
+  return std::chrono::steady_clock::now();
+}
+
+}  // namespace korvel

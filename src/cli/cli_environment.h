@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "link/echo_service.h"
+#include "programming/pauses.h"
+
+namespace korvel {
+
+// What the command line takes from the machine it runs on. The tests hand in the simulated
+// device, recorded pauses and a clock of their own.
+class CliEnvironment {
+ public:
+  virtual ~CliEnvironment() = default;
+
+  virtual EchoService& echoService() = 0;
+  virtual Pauses& pauses() = 0;
+  // The progress bar is drawn only for a person watching a terminal, not into a log.
+  virtual bool errorStreamIsTerminal() const = 0;
+  virtual std::chrono::steady_clock::time_point now() const = 0;
+};
+
+// The operating system's echo facility, real pauses, the process's own standard error.
+class SystemCliEnvironment : public CliEnvironment {
+ public:
+  EchoService& echoService() override;
+  Pauses& pauses() override { return pauses_; }
+  bool errorStreamIsTerminal() const override;
+  std::chrono::steady_clock::time_point now() const override;
+
+ private:
+  std::unique_ptr<EchoService> echoService_;
+  RealPauses pauses_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/cli_environment.h"
+#include "cli/progress_bar.h"
+#include "programming/operator_panel.h"
+
+namespace korvel {
+
+// What the operator typed on the command line, in the shape of the window's fields. Texts UTF-8.
+struct CliRequest {
+  std::uint32_t ipAddress = 0;  // first dotted field in the most significant byte
+  std::string login;
+  std::string password;
+  std::string imagePath;
+  bool viaBoot = false;
+};
+
+// The operator panel of a terminal: the fields come from the arguments, the progress bar and the
+// message boxes go to standard error, and there is nothing to switch off or drain.
+class CliPanel : public OperatorPanel {
+ public:
+  // With `infoOut`, the information text is written there as soon as the query has it; the
+  // programming run goes on for a long while after that.
+  CliPanel(CliRequest request, std::ostream& err, CliEnvironment& environment,
+           std::ostream* infoOut = nullptr);
+
+  std::uint32_t ipAddress() const override { return request_.ipAddress; }
+  std::string login() const override { return request_.login; }
+  std::string password() const override { return request_.password; }
+  bool viaBoot() const override { return request_.viaBoot; }
+  std::string imagePath() const override { return request_.imagePath; }
+
+  void setSummaryText(const std::string& text) override { summaryText_ = text; }
+  void setInfoText(const std::string& text) override;
+  void setProgressRange(std::int64_t lower, std::int64_t upper) override;
+  void setProgressPosition(std::int64_t position) override;
+
+  void enableInputs(bool) override {}
+  void pumpMessages() override {}
+  void beginWaitCursor() override {}
+  void restoreWaitCursor() override {}
+  void endWaitCursor() override {}
+
+  void showWarning(const std::string& text) override;
+
+  // Ends the progress line, if one is drawn, so that nothing else lands on it.
+  void endProgress();
+
+  const std::optional<std::string>& infoText() const { return infoText_; }
+  const std::string& summaryText() const { return summaryText_; }
+  bool warningShown() const { return warningShown_; }
+
+ private:
+  CliRequest request_;
+  std::ostream& err_;
+  std::ostream* infoOut_;
+  std::optional<ProgressBar> bar_;
+  std::optional<std::string> infoText_;
+  std::string summaryText_;
+  bool warningShown_ = false;
+};
+
+// The information box's text as terminal lines: "\n" between the lines and after the last.
+std::string infoLines(const std::string& text);
+
+}  // namespace korvel
