@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "common/texts.h"
+#include "programmer_fixture.h"
+
+namespace korvel {
+namespace {
+
+using test::SentCommand;
+
+void writeInfo(Bytes& reply) {
+  putLe32(reply, 13, 0x12AB);
+  putLe32(reply, 17, (3u << 16) | 7);
+  std::copy_n("BOOT", 4, reply.begin() + 21);
+  putLe16(reply, 53, 0x0102);
+  std::copy_n("MAIN", 4, reply.begin() + 55);
+  putLe16(reply, 87, 0x0205);
+}
+
+class InfoQueryTest : public test::ProgrammerTest {};
+
+TEST_F(InfoQueryTest, FormatsTheDeviceInformation) {
+  answerCommands([](const SentCommand&, ByteView request) {
+    return test::replyTo(request, 1, 77, writeInfo);
+  });
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, "'BOOT'\r\nBoard Id=0x000012AB №3.7 Boot v1.2\r\n'MAIN'\r\nv2.5");
+  ASSERT_EQ(echo.sent.size(), 1u);
+  EXPECT_EQ(sentCommands()[0].area, Bytes{0x03});
+  EXPECT_EQ(echo.sent[0].data.size(), 89u);
+}
+
+TEST_F(InfoQueryTest, NumbersAtTheirLimits) {
+  answerCommands([](const SentCommand&, ByteView request) {
+    return test::replyTo(request, 1, 77, [](Bytes& reply) {
+      putLe32(reply, 13, 0xABCD);
+      putLe32(reply, 17, (1u << 16) | 65535);
+      putLe16(reply, 53, 0x0A03);
+      std::fill_n(reply.begin() + 55, 32, 'Z');  // no zero byte: the text ends with its field
+      putLe16(reply, 87, 0xFFFF);
+    });
+  });
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" + std::string(32, 'Z') +
+                            "'\r\nv255.255");
+}
+
+TEST_F(InfoQueryTest, DeviceTextsAreCp1251) {
+  answerCommands([](const SentCommand&, ByteView request) {
+    return test::replyTo(request, 1, 77, [](Bytes& reply) {
+      const std::string text = "\xCF\xF3\xEB\xFC\xF2";
+      std::copy(text.begin(), text.end(), reply.begin() + 21);
+    });
+  });
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info.substr(0, 12), "'Пульт'");
+}
+
+TEST_F(InfoQueryTest, AnswerOnTheFourthAttemptMovesTheBar) {
+  int echoes = 0;
+  answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
+    if (++echoes <= 15) return std::nullopt;  // three attempts of five echoes each
+    return test::replyTo(request, 1, 77, writeInfo);
+  });
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.positions, (std::vector<std::int64_t>{0, 1, 2, 3, 0}));
+  EXPECT_EQ(panel.rangeLower, 0);
+  EXPECT_EQ(panel.rangeUpper, 10);
+  EXPECT_EQ(panel.info.substr(0, 6), "'BOOT'");
+  EXPECT_EQ(panel.inputSwitches, (std::vector<bool>{false, true}));
+  EXPECT_EQ(panel.waitCursorDepth, 0);
+  EXPECT_TRUE(pauses.requested.empty());
+}
+
+TEST_F(InfoQueryTest, BadStatusIsNotRetried) {
+  for (const int status : {0, 2}) {
+    echo.sent.clear();
+    answerCommands([status](const SentCommand&, ByteView request) {
+      return test::replyTo(request, static_cast<std::uint8_t>(status));
+    });
+    programmer.queryDeviceInfo();
+    EXPECT_EQ(panel.info, text::kDeviceError);
+    EXPECT_EQ(echo.sent.size(), 1u);
+  }
+}
+
+TEST_F(InfoQueryTest, SilentDeviceAfterTenAttempts) {
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, text::kNoAnswer);
+  EXPECT_EQ(echo.sent.size(), 50u);
+  EXPECT_TRUE(panel.inputsEnabled);
+  EXPECT_EQ(panel.positions.back(), 0);
+}
+
+TEST_F(InfoQueryTest, EachQueryOpensANewLink) {
+  answerCommands([](const SentCommand&, ByteView request) { return test::replyTo(request, 1); });
+  panel.ip = 0x7F000002;
+  programmer.queryDeviceInfo();
+  panel.ip = 0x7F000003;
+  programmer.queryDeviceInfo();
+  const auto commands = sentCommands();
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_NE(commands[0].token, commands[1].token);
+  EXPECT_EQ(commands[0].sequence, 0u);
+  EXPECT_EQ(commands[1].sequence, 0u);
+  EXPECT_EQ(echo.sent[1].target, hostToNetworkAddress(0x7F000003));
+  EXPECT_EQ(echo.opened, 2);
+}
+
+TEST_F(InfoQueryTest, RefusedCredentialsContactNothing) {
+  panel.loginText = std::string(16, 'a');
+  panel.passwordText = std::string(15, 'b');
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, text::kCredentialsTooLong);
+  panel.loginText = "оператор";
+  panel.passwordText = "";
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, text::kCredentialsBadCharacter);
+  EXPECT_TRUE(echo.sent.empty());
+  EXPECT_TRUE(panel.inputsEnabled);
+}
+
+TEST_F(InfoQueryTest, NoIcmpAccessExplainsTheFix) {
+  echo.refuseWith = {EchoFailureKind::NotPermitted, 13, "socket: Permission denied"};
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, std::string(text::kNoIcmpAccess) + "\r\nsocket: Permission denied\r\n" +
+                            text::kNoIcmpAccessFix);
+  EXPECT_TRUE(echo.sent.empty());
+}
+
+}  // namespace
+}  // namespace korvel
