@@ -77,11 +77,12 @@ struct FaultSet {
 // Deterministic fault injection: the same seed and the same requests give the same faults.
 class FaultPlan {
  public:
-  explicit FaultPlan(std::uint64_t seed = 1) : random_(seed) {}
+  explicit FaultPlan(std::uint64_t seed = 1) : seed_(seed) {}
 
   FaultPlan& add(FaultRule rule);
   void clear();
-  void reseed(std::uint64_t seed) { random_ = seed; }
+  // Starts every rule's random draws afresh from `seed`.
+  void reseed(std::uint64_t seed);
   const std::vector<FaultRule>& rules() const { return rules_; }
 
   // Shorthands for the common rules.
@@ -99,13 +100,15 @@ class FaultPlan {
     FaultRule rule;
     std::size_t seen = 0;
     std::size_t hits = 0;
+    std::uint64_t random = 0;
   };
   bool fires(Counted& counted);
-  double nextRandom();
+  std::uint64_t streamSeed(std::size_t ruleIndex) const;
+  static double nextRandom(std::uint64_t& state);
 
   std::vector<Counted> counted_;
   std::vector<FaultRule> rules_;
-  std::uint64_t random_;
+  std::uint64_t seed_;
 };
 
 FaultTrigger firstRequests(std::size_t count);

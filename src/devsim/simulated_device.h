@@ -70,11 +70,11 @@ class SimulatedDevice {
  private:
   struct Reply {
     std::uint8_t status = 0;
-    Bytes body;  // bytes after the status byte that mean something
+    Bytes payload;  // the reply's bytes after the header; the status byte goes in first
     std::optional<std::uint8_t> resendByte;
   };
 
-  std::optional<Reply> act(const RequestFrame& request);
+  std::optional<Reply> act(const RequestFrame& request, const FaultSet& faults);
   Reply actOnDeviceCommand(const RequestFrame& request);
   Reply actOnBusCommand(const RequestFrame& request);
   Reply actOnBusRecord(const RequestFrame& request, const FaultSet& faults);
@@ -84,8 +84,8 @@ class SimulatedDevice {
   bool credentialsMatch(const RequestFrame& request) const;
 
   Bytes buildReply(const RequestFrame& request, const Reply& reply, const FaultSet& faults) const;
-  void logExchange(const RequestFrame& request, const FaultSet& faults, bool repeated,
-                   const std::optional<Reply>& reply, const DeviceAnswer& answer);
+  void logExchange(const RequestFrame& request, const FaultSet& faults, bool bootMonitor,
+                   bool repeated, const std::optional<Reply>& reply, const DeviceAnswer& answer);
 
   DeviceConfig config_;
   FaultPlan faults_;

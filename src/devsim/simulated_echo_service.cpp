@@ -1,0 +1,42 @@
+#include "devsim/simulated_echo_service.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace korvel {
+
+class SimulatedEchoService::Channel : public EchoChannel {
+ public:
+  explicit Channel(SimulatedEchoService& owner) : owner_(owner) {}
+
+  std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+                                  MutableByteView replyData, std::uint32_t timeoutMs) override {
+    ++owner_.exchanges_;
+    if (targetAddress != owner_.deviceAddress_) return std::nullopt;
+    const DeviceAnswer answer = owner_.device_.respond(data);
+    if (!answer.reply || answer.delay >= std::chrono::milliseconds(timeoutMs)) return std::nullopt;
+    if (answer.reply->size() > replyData.size()) return std::nullopt;
+    std::copy(answer.reply->begin(), answer.reply->end(), replyData.begin());
+    return answer.reply->size();
+  }
+
+ private:
+  SimulatedEchoService& owner_;
+};
+
+SimulatedEchoService::SimulatedEchoService(SimulatedDevice& device,
+                                           std::uint32_t deviceAddressNetworkOrder)
+    : device_(device), deviceAddress_(deviceAddressNetworkOrder) {}
+
+void SimulatedEchoService::refuseOpening(EchoFailure failure) { refusal_ = std::move(failure); }
+
+std::unique_ptr<EchoChannel> SimulatedEchoService::open(EchoFailure& failure) {
+  if (refusal_.kind != EchoFailureKind::None) {
+    failure = refusal_;
+    return nullptr;
+  }
+  ++opened_;
+  return std::make_unique<Channel>(*this);
+}
+
+}  // namespace korvel
