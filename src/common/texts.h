@@ -50,4 +50,23 @@ inline constexpr char kFilterImagesPattern[] = "*.qlxfw";
 inline constexpr char kFilterAll[] = "Все файлы *.*";
 inline constexpr char kFilterAllPattern[] = "*.*";
 
+// Names that screen readers and UI automation give the controls without a text of their own.
+inline constexpr char kIpFieldName[] = "IP-адрес устройства";
+inline constexpr char kIpOctetNamePrefix[] = "IP-адрес, байт ";
+inline constexpr char kProgressName[] = "Ход операции";
+inline constexpr char kPathFieldName[] = "Путь к файлу прошивки";
+inline constexpr char kSummaryFieldName[] = "Сведения о файле прошивки";
+inline constexpr char kInfoBoxName[] = "Сведения об устройстве";
+inline constexpr char kLoginFieldName[] = "Логин";
+inline constexpr char kPasswordFieldName[] = "Пароль";
+inline constexpr char kHelpPageName[] = "Страница справки";
+
+// About box.
+inline constexpr char kAboutTitle[] = "О программе Korvel";
+inline constexpr char kAboutVersionPrefix[] = "Версия ";
+inline constexpr char kAboutDescription[] =
+    "Записывает прошивку в сетевые устройства и в подчинённые устройства на их шине "
+    "по локальной сети, через ICMP echo.";
+inline constexpr char kOkButton[] = "OK";
+
 }  // namespace korvel::text

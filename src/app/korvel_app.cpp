@@ -1,0 +1,46 @@
+#include "app/korvel_app.h"
+
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "common/texts.h"
+#include "ui/korvel_dlg.h"
+#include "ui/message_box.h"
+#include "ui/qt_text.h"
+#include "ui/resources.h"
+
+namespace korvel {
+
+CKorvelApp::CKorvelApp(int& argc, char** argv) : application_(argc, argv) {}
+
+QString CKorvelApp::executableName() {
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+// The window speaks Russian; Qt's own dialogs (file choice, message box buttons) should too,
+// where the Qt translations are installed.
+void CKorvelApp::loadQtTranslations() {
+  auto* translator = new QTranslator(&application_);
+  if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  }
+}
+
+int CKorvelApp::run() {
+  QCoreApplication::setApplicationName(executableName());
+  QGuiApplication::setWindowIcon(applicationIcon());
+  loadQtTranslations();
+  if (!sockets_.start()) {
+    MessageBox::warning(nullptr, QCoreApplication::applicationName(),
+                        toQString(text::kSocketsFailed));
+    return 1;
+  }
+  CKorvelDlg window;
+  window.exec();
+  return 0;
+}
+
+}  // namespace korvel

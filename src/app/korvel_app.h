@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QApplication>
+
+#include "app/socket_layer.h"
+
+namespace korvel {
+
+// The application: starts the socket layer and runs the main window modally; when the window
+// closes, the program ends.
+class CKorvelApp {
+ public:
+  CKorvelApp(int& argc, char** argv);
+
+  // The exit code: 0 once the window has closed, 1 when the socket layer would not start.
+  int run();
+
+  // The executable's file name without folder and extension: the settings' application key and
+  // the caption of every message box.
+  static QString executableName();
+
+ private:
+  void loadQtTranslations();
+
+  QApplication application_;
+  SocketLayer sockets_;
+};
+
+}  // namespace korvel

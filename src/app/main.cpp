@@ -1,0 +1,6 @@
+#include "app/korvel_app.h"
+
+int main(int argc, char** argv) {
+  korvel::CKorvelApp app(argc, argv);
+  return app.run();
+}

@@ -1,0 +1,349 @@
+#include "ui/korvel_dlg.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "common/texts.h"
+#include "common/utf8.h"
+#include "image/image_summary.h"
+#include "link/echo_service.h"
+#include "programming/pauses.h"
+#include "ui/about_dlg.h"
+#include "ui/about_item.h"
+#include "ui/control_ids.h"
+#include "ui/dialog_units.h"
+#include "ui/help_dialog.h"
+#include "ui/ip_address_edit.h"
+#include "ui/korvel_settings.h"
+#include "ui/message_box.h"
+#include "ui/qt_text.h"
+#include "ui/resources.h"
+
+namespace korvel {
+namespace {
+
+// Template 102 is 280 x 132 dialog units in an 8-point font.
+constexpr int kTemplateWidth = 280;
+constexpr int kTemplateHeight = 132;
+constexpr int kTemplatePointSize = 8;
+
+constexpr Qt::WindowFlags kWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowCloseButtonHint;
+
+QString settingName(const char* name) { return QString::fromLatin1(name); }
+
+QFont templateFont() {
+  QFont font = QApplication::font();
+  font.setPointSize(kTemplatePointSize);
+  return font;
+}
+
+QString withoutMnemonic(QString text) { return text.remove(QLatin1Char('&')); }
+
+// The file dialog shows its filters exactly as the window has always named them; the part in
+// brackets only tells Qt the pattern and stays hidden. "*" rather than "*.*": on this side of the
+// platform fence "*.*" would leave out files without an extension.
+QString nameFilter(const char* shown, const char* pattern) {
+  return toQString(shown) + QStringLiteral(" (") + QString::fromLatin1(pattern) +
+         QLatin1Char(')');
+}
+
+}  // namespace
+
+CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses,
+                       SettingsStore* settings)
+    : QDialog(parent, kWindowFlags),
+      ownEchoService_(echoService != nullptr ? nullptr : makeSystemEchoService()),
+      ownPauses_(pauses != nullptr ? nullptr : std::make_unique<RealPauses>()),
+      ownSettings_(settings != nullptr ? nullptr : std::make_unique<KorvelSettings>()),
+      echoService_(echoService != nullptr ? *echoService : *ownEchoService_),
+      pauses_(pauses != nullptr ? *pauses : *ownPauses_),
+      settings_(settings != nullptr ? *settings : *ownSettings_) {
+  setObjectName(QStringLiteral("korvelDialog"));
+  setFont(templateFont());
+  createControls();
+  programmer_ = std::make_unique<DeviceProgrammer>(*this, echoService_, pauses_);
+
+  addAboutItem(*this, toQString(text::kAboutItem), [this] { showAbout(); });
+  setWindowIcon(applicationIcon());
+  setWindowTitle(toQString(text::kAppName));
+  setWindowTitle(windowTitle() + toQString(text::kTitleVersionPrefix) + toQString(text::kVersion));
+  restoreSettings();
+  exitButton_->setFocus(Qt::OtherFocusReason);
+}
+
+CKorvelDlg::~CKorvelDlg() { finish(); }
+
+template <typename Widget>
+Widget* CKorvelDlg::addControl(Widget* widget, int id, const char* name, QRect unitsRect) {
+  const DialogUnits units = DialogUnits::forFont(font());
+  widget->setGeometry(
+      units.rect(unitsRect.x(), unitsRect.y(), unitsRect.width(), unitsRect.height()));
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setProperty(control::kIdProperty, id);
+  return widget;
+}
+
+void CKorvelDlg::createControls() {
+  setFixedSize(DialogUnits::forFont(font()).size(kTemplateWidth, kTemplateHeight));
+
+  // Template order is creation order, and so the tab order.
+  exitButton_ = addControl(new QPushButton(toQString(text::kExitButton), this), control::kExit,
+                           "exitButton", {240, 114, 36, 12});
+  exitButton_->setDefault(true);
+  connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
+
+  ipField_ = addControl(new IpAddressEdit(this), control::kIpField, "ipField", {60, 96, 126, 12});
+
+  programButton_ = addControl(new QPushButton(toQString(text::kProgramButton), this),
+                              control::kProgram, "programButton", {192, 114, 42, 12});
+  connect(programButton_, &QPushButton::clicked, this, &CKorvelDlg::programDevice);
+
+  progressBar_ = addControl(new QProgressBar(this), control::kProgress, "progressBar",
+                            {6, 84, 270, 6});
+  progressBar_->setTextVisible(false);
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setAccessibleName(toQString(text::kProgressName));
+
+  pathField_ = addControl(new QLineEdit(this), control::kPath, "pathField", {6, 48, 222, 12});
+  pathField_->setAccessibleName(toQString(text::kPathFieldName));
+
+  browseButton_ = addControl(new QPushButton(toQString(text::kBrowseButton), this),
+                             control::kBrowse, "browseButton", {240, 48, 36, 12});
+  connect(browseButton_, &QPushButton::clicked, this, &CKorvelDlg::browseImage);
+
+  infoButton_ = addControl(new QPushButton(toQString(text::kInfoButton), this), control::kInfo,
+                           "infoButton", {240, 24, 37, 12});
+  connect(infoButton_, &QPushButton::clicked, this, &CKorvelDlg::queryDeviceInfo);
+
+  infoBox_ = addControl(new QPlainTextEdit(this), control::kInfoBox, "infoBox", {6, 6, 222, 36});
+  infoBox_->setReadOnly(true);
+  infoBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  infoBox_->setTabChangesFocus(true);
+  infoBox_->setFocusPolicy(Qt::StrongFocus);
+  infoBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  infoBox_->document()->setDocumentMargin(1);
+  infoBox_->setAccessibleName(toQString(text::kInfoBoxName));
+
+  ipLabel_ = addControl(new QLabel(toQString(text::kIpLabel), this), control::kLabel, "ipLabel",
+                        {6, 96, 48, 12});
+  ipLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  ipLabel_->setBuddy(ipField_);
+
+  helpButton_ = addControl(new QPushButton(toQString(text::kHelpButton), this), control::kHelp,
+                           "helpButton", {240, 6, 37, 12});
+  connect(helpButton_, &QPushButton::clicked, this, &CKorvelDlg::showHelp);
+
+  summaryField_ = addControl(new QLabel(toQString(text::kSummaryTemplate), this),
+                             control::kSummary, "summaryField", {6, 66, 270, 12});
+  summaryField_->setFrameStyle(QFrame::Box | QFrame::Plain);
+  summaryField_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  summaryField_->setIndent(3);
+  summaryField_->setAccessibleName(toQString(text::kSummaryFieldName));
+
+  loginField_ = addControl(new QLineEdit(this), control::kLogin, "loginField", {60, 114, 60, 12});
+  loginField_->setAccessibleName(toQString(text::kLoginFieldName));
+
+  credentialsLabel_ = addControl(new QLabel(toQString(text::kCredentialsLabel), this),
+                                 control::kLabel, "credentialsLabel", {6, 114, 48, 12});
+  credentialsLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  credentialsLabel_->setBuddy(loginField_);
+
+  passwordField_ = addControl(new QLineEdit(this), control::kPassword, "passwordField",
+                              {126, 114, 60, 12});
+  passwordField_->setEchoMode(QLineEdit::Password);
+  passwordField_->setAccessibleName(toQString(text::kPasswordFieldName));
+
+  viaBootBox_ = addControl(new QCheckBox(toQString(text::kViaBootBox), this), control::kViaBoot,
+                           "viaBootBox", {192, 96, 84, 12});
+
+  for (QLabel* label : {ipLabel_, summaryField_, credentialsLabel_}) {
+    label->setTextFormat(Qt::PlainText);
+  }
+  for (QPushButton* button : {exitButton_, programButton_, browseButton_, infoButton_, helpButton_}) {
+    button->setAccessibleName(withoutMnemonic(button->text()));
+  }
+  viaBootBox_->setAccessibleName(viaBootBox_->text());
+  ipLabel_->setAccessibleName(ipLabel_->text());
+  credentialsLabel_->setAccessibleName(credentialsLabel_->text());
+}
+
+QWidget* CKorvelDlg::control(int id) const {
+  for (QWidget* widget : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (widget->property(control::kIdProperty).toInt() == id) return widget;
+  }
+  return nullptr;
+}
+
+// Settings are read once, in this order, when the window starts: the address first, so that the
+// first link goes to the restored address.
+void CKorvelDlg::restoreSettings() {
+  const QString comm = settingName(setting::kCommSection);
+  ipField_->setAddress(settings_.readInteger(comm, settingName(setting::kIpAddr), 0));
+  programmer_->openLink(false);
+  pathField_->setText(settings_.readText(settingName(setting::kFileSection),
+                                         settingName(setting::kPath), QString()));
+  // The box has two states; any stored number but 0 ticks it.
+  viaBootBox_->setChecked(settings_.readInteger(comm, settingName(setting::kFromBoot), 0) != 0);
+  showImageSummary();
+}
+
+void CKorvelDlg::saveSettings() {
+  const QString comm = settingName(setting::kCommSection);
+  settings_.writeText(settingName(setting::kFileSection), settingName(setting::kPath),
+                      pathField_->text());
+  settings_.writeInteger(comm, settingName(setting::kIpAddr), ipField_->address());
+  settings_.writeInteger(comm, settingName(setting::kFromBoot), viaBootBox_->isChecked() ? 1 : 0);
+}
+
+void CKorvelDlg::finish() {
+  if (finished_) return;
+  finished_ = true;
+  saveSettings();
+  programmer_->closeLink();
+}
+
+void CKorvelDlg::done(int result) {
+  if (isRunning()) {
+    // The run goes on to its end; the window closes when it has returned.
+    pendingResult_ = result;
+    return;
+  }
+  finish();
+  QDialog::done(result);
+}
+
+template <typename Conversation>
+void CKorvelDlg::converse(Conversation&& conversation) {
+  ++conversations_;
+  struct Leave {
+    int& count;
+    ~Leave() { --count; }
+  } leave{conversations_};
+  conversation();
+}
+
+void CKorvelDlg::programDevice() {
+  converse([this] { programmer_->programDevice(); });
+  if (!isRunning() && pendingResult_) done(*std::exchange(pendingResult_, std::nullopt));
+}
+
+void CKorvelDlg::queryDeviceInfo() {
+  converse([this] { programmer_->queryDeviceInfo(); });
+  if (!isRunning() && pendingResult_) done(*std::exchange(pendingResult_, std::nullopt));
+}
+
+void CKorvelDlg::browseImage() {
+  const QString images = nameFilter(text::kFilterImages, text::kFilterImagesPattern);
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QString());
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters({images, nameFilter(text::kFilterAll, "*")});
+  dialog.selectNameFilter(images);
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    pathField_->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+  }
+  showImageSummary();
+}
+
+void CKorvelDlg::showHelp() {
+  CHelpDialog help(this);
+  help.exec();
+}
+
+void CKorvelDlg::showAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CKorvelDlg::showImageSummary() {
+  setSummaryText(text::kSummaryPending);
+  setSummaryText(imageSummary(pathFromUtf8(imagePath())));
+}
+
+bool CKorvelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (isAboutCommand(eventType, message)) {
+    showAbout();
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(eventType, message, result);
+}
+
+std::uint32_t CKorvelDlg::ipAddress() const { return ipField_->address(); }
+std::string CKorvelDlg::login() const { return toUtf8(loginField_->text()); }
+std::string CKorvelDlg::password() const { return toUtf8(passwordField_->text()); }
+bool CKorvelDlg::viaBoot() const { return viaBootBox_->isChecked(); }
+std::string CKorvelDlg::imagePath() const { return toUtf8(pathField_->text()); }
+
+void CKorvelDlg::setSummaryText(const std::string& text) { summaryField_->setText(toQString(text)); }
+
+void CKorvelDlg::setInfoText(const std::string& text) {
+  QString shown = toQString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  infoBox_->setPlainText(shown);
+}
+
+void CKorvelDlg::setProgressRange(std::int64_t lower, std::int64_t upper) {
+  const std::int64_t widest = std::max(std::llabs(lower), std::llabs(upper));
+  progressDivisor_ = 1 + widest / std::numeric_limits<int>::max();
+  progressLower_ = lower / progressDivisor_;
+  progressUpper_ = upper / progressDivisor_;
+  // An empty range would make the bar run its busy animation; a range of one shows it empty.
+  const std::int64_t shownUpper = std::max(progressUpper_, progressLower_ + 1);
+  progressBar_->setRange(static_cast<int>(progressLower_), static_cast<int>(shownUpper));
+}
+
+void CKorvelDlg::setProgressPosition(std::int64_t position) {
+  const std::int64_t scaled = position / progressDivisor_;
+  const std::int64_t shown =
+      std::clamp(scaled, progressLower_, std::max(progressLower_, progressUpper_));
+  progressBar_->setValue(static_cast<int>(shown));
+}
+
+void CKorvelDlg::enableInputs(bool enable) {
+  for (QWidget* input : std::initializer_list<QWidget*>{
+           programButton_, ipField_, browseButton_, pathField_, infoButton_, loginField_,
+           passwordField_, viaBootBox_}) {
+    input->setEnabled(enable);
+  }
+}
+
+void CKorvelDlg::pumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void CKorvelDlg::beginWaitCursor() {
+  ++waitCursors_;
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CKorvelDlg::restoreWaitCursor() {
+  if (waitCursors_ > 0) QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
+}
+
+void CKorvelDlg::endWaitCursor() {
+  if (waitCursors_ == 0) return;
+  --waitCursors_;
+  QGuiApplication::restoreOverrideCursor();
+}
+
+void CKorvelDlg::showWarning(const std::string& text) {
+  MessageBox::warning(this, QCoreApplication::applicationName(), toQString(text));
+}
+
+}  // namespace korvel
