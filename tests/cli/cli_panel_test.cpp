@@ -1,0 +1,104 @@
+#include "cli/cli_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli_test_environment.h"
+#include "support/scripted_echo_service.h"
+
+namespace korvel {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kInfo[] = "'BOOT'\r\nBoard Id=0x000012AB №3.7 Boot v1.2\r\n'MAIN'\r\nv2.5";
+constexpr char kInfoLines[] = "'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MAIN'\nv2.5\n";
+
+class CliPanelTest : public ::testing::Test {
+ protected:
+  // What the programming run does to the panel: the query's attempts and text, then the image.
+  void queryThenProgram(CliPanel& panel, bool fail) {
+    panel.setProgressRange(0, 10);
+    panel.setProgressPosition(0);
+    environment.clock += 5s;
+    panel.setProgressPosition(1);
+    panel.setInfoText(kInfo);
+    panel.setProgressPosition(0);
+    panel.setProgressRange(0, 4000);
+    for (int position = 1000; position <= 4000; position += 1000) {
+      environment.clock += 1s;
+      panel.setProgressPosition(position);
+      if (fail && position == 2000) {
+        panel.showWarning("Ошибка связи");
+        break;
+      }
+    }
+    panel.setProgressPosition(0);
+    panel.endProgress();
+  }
+
+  test::ScriptedEchoService echo;
+  test::TestCliEnvironment environment{echo};
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(CliPanelTest, FieldsAreTheArguments) {
+  CliPanel panel({0x7F000002, "admin", "pw", "/tmp/a.qlxfw", true}, err, environment);
+  EXPECT_EQ(panel.ipAddress(), 0x7F000002u);
+  EXPECT_EQ(panel.login(), "admin");
+  EXPECT_EQ(panel.password(), "pw");
+  EXPECT_EQ(panel.imagePath(), "/tmp/a.qlxfw");
+  EXPECT_TRUE(panel.viaBoot());
+}
+
+TEST_F(CliPanelTest, WithoutATerminalStandardErrorHoldsOnlyTheMessageBoxes) {
+  CliPanel panel({}, err, environment, &out);
+  queryThenProgram(panel, true);
+  EXPECT_EQ(err.str(), "Ошибка связи\n");
+  EXPECT_TRUE(panel.warningShown());
+  EXPECT_EQ(out.str(), kInfoLines);
+  EXPECT_EQ(panel.infoText(), kInfo);
+}
+
+TEST_F(CliPanelTest, OnATerminalTheQueryLineGoesAndTheImageLineStays) {
+  environment.terminal = true;
+  CliPanel panel({}, err, environment, &out);
+  queryThenProgram(panel, false);
+  EXPECT_FALSE(panel.warningShown());
+  EXPECT_EQ(out.str(), kInfoLines);
+  const std::string text = err.str();
+  const auto wiped = text.find("1/10 attempts\x1b[K\r\x1b[K");
+  EXPECT_NE(wiped, std::string::npos) << text;
+  // The run's reset to 0 ends the line at the last position, it does not draw a 0 %.
+  EXPECT_TRUE(text.ends_with("4000/4000 bytes  1000 B/s\x1b[K\n")) << text;
+  EXPECT_EQ(text.find("%  0/4000 bytes"), std::string::npos);
+}
+
+TEST_F(CliPanelTest, AMessageBoxStartsOnALineOfItsOwn) {
+  environment.terminal = true;
+  CliPanel panel({}, err, environment, &out);
+  queryThenProgram(panel, true);
+  const std::string text = err.str();
+  EXPECT_TRUE(text.ends_with("2000/4000 bytes  1000 B/s\x1b[K\nОшибка связи\n")) << text;
+}
+
+TEST_F(CliPanelTest, InformationTextIsKeptUntilAskedWithoutAStream) {
+  CliPanel panel({}, err, environment);
+  panel.setInfoText(kInfo);
+  EXPECT_EQ(panel.infoText(), kInfo);
+  panel.setSummaryText("'X' v1.0");
+  EXPECT_EQ(panel.summaryText(), "'X' v1.0");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST(InfoLinesTest, TerminalLinesEndInNewlines) {
+  EXPECT_EQ(infoLines(kInfo), kInfoLines);
+  EXPECT_EQ(infoLines("Нет ответа от устройства"), "Нет ответа от устройства\n");
+  EXPECT_EQ(infoLines("a\rb\n"), "a\rb\n");
+  EXPECT_EQ(infoLines(""), "\n");
+}
+
+}  // namespace
+}  // namespace korvel

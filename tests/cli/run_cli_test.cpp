@@ -1,0 +1,223 @@
+#include "cli/run_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "cli_test_environment.h"
+#include "common/texts.h"
+#include "devsim/image_builder.h"
+#include "link/command_envelope.h"
+#include "link/echo_link.h"
+#include "link/frame_header.h"
+#include "link/scramble_credentials.h"
+#include "support/device_replies.h"
+#include "support/scripted_echo_service.h"
+#include "support/temp_file.h"
+
+namespace korvel {
+namespace {
+
+using test::CliResult;
+using test::runCliWith;
+
+constexpr char kInfoLines[] = "'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MAIN'\nv2.5\n";
+
+void writeInfo(Bytes& reply) {
+  putLe32(reply, 13, 0x12AB);
+  putLe32(reply, 17, (3u << 16) | 7);
+  std::copy_n("BOOT", 4, reply.begin() + 21);
+  putLe16(reply, 53, 0x0102);
+  std::copy_n("MAIN", 4, reply.begin() + 55);
+  putLe16(reply, 87, 0x0205);
+}
+
+// "login:password" as the device unscrambles it from a request.
+std::string credentialsOf(ByteView frame) {
+  CredentialField field;
+  const auto start = frame.begin() + FrameHeader::kSize + envelope::kCredentialsOffset;
+  std::copy_n(start, field.size(), field.begin());
+  const auto key = tokenKey(FrameHeader::read(frame).token);
+  ScrambleCredentials(field.data(), static_cast<std::int32_t>(field.size()), key.data(),
+                      static_cast<std::int32_t>(key.size()));
+  return std::string(field.begin(), std::find(field.begin(), field.end(), 0));
+}
+
+class RunCliTest : public ::testing::Test {
+ protected:
+  void answerInfo(std::uint8_t status = 1) {
+    echo.responder = [status](ByteView request) {
+      return test::replyTo(request, status, 77, writeInfo);
+    };
+  }
+
+  // A usage error: exit 2, the command's usage on stderr, nothing on stdout, no device contacted.
+  void expectUsageError(const std::vector<std::string>& args, const std::string& usage,
+                        const std::string& input = {}) {
+    const CliResult result = runCliWith(environment, args, input);
+    std::string shown;
+    for (const auto& arg : args) shown += arg + " ";
+    EXPECT_EQ(result.exitCode, kExitUsage) << shown;
+    EXPECT_TRUE(result.err.starts_with("korvel-cli: ")) << shown << "\n" << result.err;
+    EXPECT_NE(result.err.find("Usage: " + usage), std::string::npos) << shown << "\n" << result.err;
+    EXPECT_EQ(result.out, "") << shown;
+    EXPECT_EQ(echo.opened, 0) << shown;
+  }
+
+  test::ScriptedEchoService echo;
+  test::TestCliEnvironment environment{echo};
+  test::TempDir dir;
+};
+
+TEST_F(RunCliTest, AddressesThatAreNotFourDottedNumbersAreUsageErrors) {
+  for (const char* address : {"1.2.3", "256.1.1.1", "a.b.c.d", "1.2.3.4.5", ""}) {
+    expectUsageError({"info", "--ip", address}, "korvel-cli info");
+    expectUsageError({"program", "image.qlxfw", "--ip", address}, "korvel-cli program");
+  }
+  const CliResult result = runCliWith(environment, {"info", "--ip", "256.1.1.1"});
+  EXPECT_NE(result.err.find("'256.1.1.1' is not four dotted decimal numbers 0 to 255"),
+            std::string::npos);
+}
+
+TEST_F(RunCliTest, MissingOrWrongArgumentsAreUsageErrors) {
+  expectUsageError({}, "korvel-cli [OPTIONS] SUBCOMMAND");
+  expectUsageError({"flash"}, "korvel-cli [OPTIONS] SUBCOMMAND");
+  expectUsageError({"info"}, "korvel-cli info");
+  expectUsageError({"info", "--ip"}, "korvel-cli info");
+  expectUsageError({"info", "--ip", "1.2.3.4", "--bogus"}, "korvel-cli info");
+  expectUsageError({"info", "--ip", "1.2.3.4", "--via-boot"}, "korvel-cli info");
+  expectUsageError({"info", "--ip", "1.2.3.4", "extra"}, "korvel-cli info");
+  expectUsageError({"program", "--ip", "1.2.3.4"}, "korvel-cli program");
+  expectUsageError({"program", "image.qlxfw"}, "korvel-cli program");
+  expectUsageError({"summary"}, "korvel-cli summary");
+  expectUsageError({"summary", "a.qlxfw", "b.qlxfw"}, "korvel-cli summary");
+  expectUsageError({"summary", "a.qlxfw", "--ip", "1.2.3.4"}, "korvel-cli summary");
+}
+
+TEST_F(RunCliTest, PasswordComesFromOnePlaceOnly) {
+  expectUsageError({"info", "--ip", "1.2.3.4", "--password", "x", "--password-stdin"},
+                   "korvel-cli info", "y\n");
+  expectUsageError({"program", "a.qlxfw", "--ip", "1.2.3.4", "--password-stdin", "--password", "x"},
+                   "korvel-cli program", "y\n");
+  // Standard input already at its end has no password to give.
+  expectUsageError({"info", "--ip", "1.2.3.4", "--password-stdin"}, "korvel-cli info", "");
+}
+
+TEST_F(RunCliTest, HelpForEachCommandGoesToStandardOutput) {
+  for (const auto& [args, usage] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--help"}, "korvel-cli [OPTIONS] SUBCOMMAND"},
+           {{"info", "--help"}, "korvel-cli info [OPTIONS]"},
+           {{"program", "--help"}, "korvel-cli program [OPTIONS] IMAGE"},
+           {{"summary", "-h"}, "korvel-cli summary [OPTIONS] IMAGE"}}) {
+    const CliResult result = runCliWith(environment, args);
+    EXPECT_EQ(result.exitCode, kExitSuccess) << usage;
+    EXPECT_NE(result.out.find("Usage: " + usage), std::string::npos) << result.out;
+    EXPECT_EQ(result.err, "");
+  }
+  EXPECT_EQ(echo.opened, 0);
+}
+
+TEST_F(RunCliTest, AddressAndCredentialsReachTheDevice) {
+  answerInfo();
+  const CliResult result = runCliWith(
+      environment, {"info", "--ip", "10.1.2.3", "--login", "admin", "--password", "sécret"});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  ASSERT_EQ(echo.sent.size(), 1u);
+  EXPECT_EQ(echo.sent[0].target, hostToNetworkAddress(0x0A010203));
+  EXPECT_EQ(credentialsOf(echo.sent[0].data),
+            "admin:s\xE9"
+            "cret");
+}
+
+TEST_F(RunCliTest, LoginAndPasswordAreEmptyUnlessGiven) {
+  answerInfo();
+  runCliWith(environment, {"info", "--ip", "127.0.0.2"});
+  ASSERT_EQ(echo.sent.size(), 1u);
+  EXPECT_EQ(credentialsOf(echo.sent[0].data), ":");
+}
+
+TEST_F(RunCliTest, PasswordFromStandardInputIsItsFirstLineWithoutTheLineEnd) {
+  answerInfo();
+  for (const auto& [input, password] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"pass word\r\nsecond line\n", "pass word"},
+           {"last\n", "last"},
+           {"no newline", "no newline"},
+           {"\n", ""}}) {
+    echo.sent.clear();
+    const CliResult result = runCliWith(
+        environment, {"info", "--ip", "127.0.0.2", "--login", "op", "--password-stdin"}, input);
+    EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+    ASSERT_EQ(echo.sent.size(), 1u);
+    EXPECT_EQ(credentialsOf(echo.sent[0].data), std::string("op:") + password);
+  }
+}
+
+TEST_F(RunCliTest, InfoPrintsTheDeviceInformationAsLines) {
+  answerInfo();
+  const CliResult result = runCliWith(environment, {"info", "--ip", "127.0.0.2"});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, kInfoLines);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(environment.recordedPauses().requested.empty());
+}
+
+TEST_F(RunCliTest, InfoFailuresExitOne) {
+  answerInfo(0);
+  CliResult result = runCliWith(environment, {"info", "--ip", "127.0.0.2"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kDeviceError) + "\n");
+
+  echo.responder = nullptr;  // silence: ten attempts of five echoes
+  echo.sent.clear();
+  result = runCliWith(environment, {"info", "--ip", "127.0.0.2"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kNoAnswer) + "\n");
+  EXPECT_EQ(echo.sent.size(), 50u);
+
+  result = runCliWith(environment, {"info", "--ip", "127.0.0.2", "--login", std::string(20, 'l'),
+                                    "--password", std::string(11, 'p')});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kCredentialsTooLong) + "\n");
+
+  result = runCliWith(environment, {"info", "--ip", "127.0.0.2", "--login", "оператор"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kCredentialsBadCharacter) + "\n");
+
+  echo.refuseWith = {EchoFailureKind::NotPermitted, 1, "Operation not permitted"};
+  result = runCliWith(environment, {"info", "--ip", "127.0.0.2"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_TRUE(result.out.starts_with(text::kNoIcmpAccess)) << result.out;
+  EXPECT_EQ(result.out.find('\r'), std::string::npos);
+}
+
+TEST_F(RunCliTest, SummaryExitsZeroOnlyForASummary) {
+  const Bytes payload = samplePayload(16, 1);
+  const auto device = dir.write(
+      "device.qlxfw", ImageBuilder().name("ALPHA").version(1, 2).data(12, payload).bytes());
+  const auto subordinate = dir.write(
+      "sub.qlxfw", ImageBuilder().name("BETA").version(3, 4).address(5).data(7, payload).bytes());
+  const auto headOnly = dir.write("head.qlxfw", ImageBuilder().name("GAMMA").bytes());
+  const auto broken = dir.write("broken.qlxfw", Bytes{0x42});
+
+  CliResult result = runCliWith(environment, {"summary", device.string()});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, "'ALPHA' v1.2\n");
+  result = runCliWith(environment, {"summary", subordinate.string()});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, "'BETA' v3.4 addr 5\n");
+
+  for (const auto& [path, text] : std::initializer_list<std::pair<std::string, const char*>>{
+           {(dir.path() / "missing.qlxfw").string(), text::kSummaryCannotOpen},
+           {dir.path().string(), text::kSummaryCannotOpen},
+           {headOnly.string(), text::kSummaryPending},
+           {broken.string(), text::kFormatError}}) {
+    result = runCliWith(environment, {"summary", path});
+    EXPECT_EQ(result.exitCode, kExitFailure) << path;
+    EXPECT_EQ(result.out, std::string(text) + "\n") << path;
+  }
+  EXPECT_EQ(echo.opened, 0);
+}
+
+}  // namespace
+}  // namespace korvel
