@@ -49,6 +49,8 @@ class ConversationLog {
   bool empty() const { return entries_.empty(); }
   const ConversationEntry& operator[](std::size_t index) const { return entries_[index]; }
   const ConversationEntry& back() const { return entries_.back(); }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
 
   // Called with each entry as it is added (the tool writes its log file from here).
   std::function<void(const ConversationEntry&)> onEntry;

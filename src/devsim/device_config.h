@@ -29,7 +29,7 @@ struct DeviceConfig {
   std::uint16_t programVersion = 0x0205;
   // The operator has started the boot monitor by hand.
   bool startInBootMonitor = false;
-  std::vector<SubordinateConfig> subordinates;
+  std::vector<SubordinateConfig> subordinates{};
 };
 
 }  // namespace korvel

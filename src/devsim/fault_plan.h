@@ -33,8 +33,8 @@ std::string_view faultKindName(FaultKind kind);
 struct FaultMatch {
   enum class Target { Any, DeviceCommand, BusCommand, BusRecord, RawRecord, Record };
   Target target = Target::Any;
-  std::optional<std::uint8_t> code;        // device or bus command code, or packet type
-  std::optional<std::uint8_t> busAddress;
+  std::optional<std::uint8_t> code{};      // device or bus command code, or packet type
+  std::optional<std::uint8_t> busAddress{};
 
   bool matches(const RequestFrame& request) const;
 };
