@@ -1,0 +1,146 @@
+// korvel-cli against the simulated device, in process: whole runs with exit codes and streams.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cli_test_environment.h"
+#include "common/texts.h"
+#include "devsim/image_builder.h"
+#include "devsim/simulated_device.h"
+#include "devsim/simulated_echo_service.h"
+#include "link/echo_link.h"
+#include "support/temp_file.h"
+
+namespace korvel {
+namespace {
+
+using test::CliResult;
+using test::runCliWith;
+
+constexpr char kInfoLines[] = "'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MAIN'\nv2.5\n";
+constexpr std::uint8_t kHome = 5;
+constexpr std::uint8_t kResendTwo = 0x01 | (2 << 1);
+
+class CliDeviceTest : public ::testing::Test {
+ protected:
+  CliResult run(std::vector<std::string> args) {
+    args.insert(args.end(), {"--ip", "127.0.0.2", "--login", "admin", "--password", "admin"});
+    return runCliWith(environment, args);
+  }
+
+  std::vector<std::uint32_t>& pauses() { return environment.recordedPauses().requested; }
+
+  // Three records of different lengths, for the device itself or for the subordinate at kHome.
+  std::string writeImage(const std::string& name, bool subordinate) {
+    ImageBuilder builder;
+    builder.name("SAMPLE").version(1, 0);
+    if (subordinate) builder.address(kHome);
+    data.clear();
+    for (std::size_t i = 0; i < 3; ++i) {
+      const Bytes payload = samplePayload(100 + 37 * i, static_cast<std::uint32_t>(i));
+      builder.data(12, payload);
+      data.insert(data.end(), payload.begin(), payload.end());
+    }
+    return dir.write(name, builder.bytes()).string();
+  }
+
+  SimulatedDevice device{DeviceConfig{.subordinates = {{kHome, {0x11, 0x22, 0x33, 0x44}}}}};
+  SimulatedEchoService echo{device, hostToNetworkAddress(0x7F000002)};
+  test::TestCliEnvironment environment{echo};
+  test::TempDir dir;
+  Bytes data;
+};
+
+TEST_F(CliDeviceTest, InfoShowsTheDeviceAndTellsAWrongPassword) {
+  CliResult result = run({"info"});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, kInfoLines);
+  EXPECT_EQ(result.err, "");
+
+  result =
+      runCliWith(environment, {"info", "--ip", "127.0.0.2", "--login", "admin", "--password-stdin"},
+                 "wrong\n");
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kDeviceError) + "\n");
+
+  result = runCliWith(environment, {"info", "--ip", "127.0.0.3"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kNoAnswer) + "\n");
+}
+
+TEST_F(CliDeviceTest, ProgramsTheDeviceThroughItsBootMonitor) {
+  const CliResult result = run({"program", writeImage("device.qlxfw", false)});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  EXPECT_EQ(result.out, kInfoLines);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(device.programmedData(), data);
+  EXPECT_EQ(device.programmedRecords(), 3u);
+  EXPECT_EQ(pauses(), std::vector<std::uint32_t>{2000});
+}
+
+TEST_F(CliDeviceTest, ProgramsASubordinateThatAsksForRecordsAgain) {
+  device.faults().answerResendByte(kResendTwo, onlyRequest(3), {FaultMatch::Target::BusRecord});
+  const CliResult result = run({"program", writeImage("sub.qlxfw", true)});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  const auto* sub = device.subordinate(kHome);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(sub->programmedData, data);
+  EXPECT_TRUE(sub->restored);
+  EXPECT_EQ(sub->busAddress, kHome);
+  EXPECT_TRUE(device.programmedData().empty());
+  // The third record brought the first two back, then itself.
+  const auto& entries = device.log().entries();
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                          [](const ConversationEntry& entry) {
+                            return entry.kind == RequestKind::BusRecord;
+                          }),
+            6);
+}
+
+TEST_F(CliDeviceTest, EveryMessageBoxIsOneLineOnStandardErrorAndExitsOne) {
+  const std::string subordinate = writeImage("sub.qlxfw", true);
+  CliResult result = run({"program", subordinate, "--via-boot"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.err, std::string(text::kSubordinateViaBoot) + "\n");
+  EXPECT_EQ(result.out, kInfoLines);
+  EXPECT_TRUE(device.subordinate(kHome)->programmedData.empty());
+  EXPECT_EQ(device.subordinate(kHome)->busAddress, kHome);
+
+  result = run({"program", (dir.path() / "missing.qlxfw").string()});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.err, std::string(text::kOpenFailed) + "\n");
+
+  const auto unsupported = dir.write("type13.qlxfw", ImageBuilder().data(13, Bytes{1}).bytes());
+  result = run({"program", unsupported.string()});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.err, std::string(text::kUnsupportedPacketType) + "\n");
+}
+
+TEST_F(CliDeviceTest, AFailedRestoreIsAMessageBoxAfterAWholeImage) {
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x04});
+  const CliResult result = run({"program", writeImage("sub.qlxfw", true)});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.err, std::string(text::kRestoreFailed) + "\n");
+  EXPECT_EQ(device.subordinate(kHome)->programmedData, data);
+}
+
+TEST_F(CliDeviceTest, AnEmptyImageIsProgrammedWithoutAWord) {
+  const auto empty = dir.write("empty.qlxfw", Bytes{});
+  const CliResult result = run({"program", empty.string()});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(pauses().empty());
+}
+
+TEST_F(CliDeviceTest, OnATerminalTheRunEndsWithAFullBarOnItsOwnLine) {
+  environment.terminal = true;
+  const std::string image = writeImage("device.qlxfw", false);
+  const CliResult result = run({"program", image});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  const std::string size = std::to_string(std::filesystem::file_size(image));
+  EXPECT_TRUE(result.err.ends_with("] 100%  " + size + "/" + size + " bytes\x1b[K\n"))
+      << result.err;
+}
+
+}  // namespace
+}  // namespace korvel
