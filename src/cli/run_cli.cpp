@@ -58,11 +58,11 @@ void addDeviceOptions(CLI::App& command, CliArguments& arguments) {
   passwordStdin->excludes(password);
 }
 
-// The first line of standard input without its line ending.
+// The first line of standard input without its line ending, "\n" or "\r\n".
 std::optional<std::string> readPasswordLine(std::istream& in) {
   std::string line;
   if (!std::getline(in, line) && line.empty()) return std::nullopt;
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
