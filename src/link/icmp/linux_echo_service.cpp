@@ -1,5 +1,6 @@
 #include "link/icmp/linux_echo_service.h"
 
+#include <arpa/inet.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,6 +13,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "link/icmp/icmp_echo_packet.h"
 
@@ -22,10 +24,12 @@ namespace {
 constexpr int kTimeToLive = 64;
 constexpr std::size_t kLargestDatagram = 65536;
 
-EchoFailure echoFailure(int code, const std::string& what) {
+std::string errorText(int code) { return std::system_category().message(code); }
+
+EchoFailure echoFailure(int code, std::string detail) {
   const bool refused = code == EACCES || code == EPERM;
   return {refused ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable, code,
-          what + ": " + std::system_category().message(code)};
+          std::move(detail)};
 }
 
 // Owns a socket until it is handed to a channel.
@@ -37,7 +41,6 @@ class SocketGuard {
   }
   SocketGuard(const SocketGuard&) = delete;
   SocketGuard& operator=(const SocketGuard&) = delete;
-  int get() const { return fd_; }
   int release() { return std::exchange(fd_, -1); }
 
  private:
@@ -78,7 +81,9 @@ std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailu
   const std::string name = kind == IcmpSocketKind::Ping ? "ICMP ping socket" : "raw ICMP socket";
   if (!setIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
       !setIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DO)) {
-    failure = echoFailure(errno, "cannot set time to live and don't-fragment on the " + name);
+    const int error = errno;
+    failure = echoFailure(error, "cannot set time to live and don't-fragment on the " + name +
+                                     ": " + errorText(error));
     return nullptr;
   }
   std::optional<std::uint16_t> identifier;
@@ -88,7 +93,8 @@ std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailu
     identifier = randomIdentifier();
   }
   if (!identifier) {
-    failure = echoFailure(errno, "cannot set up the " + name);
+    const int error = errno;
+    failure = echoFailure(error, "cannot set up the " + name + ": " + errorText(error));
     return nullptr;
   }
   return std::make_unique<LinuxEchoChannel>(socket.release(), kind, *identifier);
@@ -108,12 +114,11 @@ LinuxEchoChannel::LinuxEchoChannel(int socketFd, IcmpSocketKind kind, std::uint1
 LinuxEchoChannel::~LinuxEchoChannel() { ::close(socket_); }
 
 std::optional<std::size_t> LinuxEchoChannel::echo(std::uint32_t targetAddress, ByteView data,
-                                                   MutableByteView replyData,
-                                                   std::uint32_t timeoutMs) {
+                                                  MutableByteView replyData,
+                                                  std::uint32_t timeoutMs) {
   const std::uint16_t sequence = nextSequence_++;
   discardWaitingDatagrams();
-  const Deadline deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   if (!sendRequest(targetAddress, data, sequence)) return std::nullopt;
   const auto reply = awaitReply(targetAddress, sequence, deadline);
   if (!reply || reply->size() > replyData.size()) return std::nullopt;
@@ -167,16 +172,18 @@ std::optional<ByteView> LinuxEchoChannel::awaitReply(std::uint32_t targetAddress
 LinuxEchoChannel::Received LinuxEchoChannel::receive(ByteView& datagram, std::uint32_t& sender) {
   sockaddr_in from{};
   socklen_t fromSize = sizeof from;
-  const ssize_t size = ::recvfrom(socket_, packet_.data(), packet_.size(), MSG_DONTWAIT | MSG_TRUNC,
-                                  reinterpret_cast<sockaddr*>(&from), &fromSize);
+  ssize_t size = 0;
+  do {
+    size = ::recvfrom(socket_, packet_.data(), packet_.size(), MSG_DONTWAIT | MSG_TRUNC,
+                      reinterpret_cast<sockaddr*>(&from), &fromSize);
+  } while (size < 0 && errno == EINTR);
   if (size < 0) {
-    if (errno == EINTR) return receive(datagram, sender);
     return errno == EAGAIN || errno == EWOULDBLOCK ? Received::NoneWaiting : Received::Failed;
   }
-  // MSG_TRUNC reports a datagram's full size; one larger than the buffer is cut off, so it
-  // is treated as empty and the sender check cannot match it.
-  const auto kept = static_cast<std::size_t>(size) <= packet_.size() ? static_cast<std::size_t>(size) : 0;
-  datagram = ByteView(packet_).first(kept);
+  // MSG_TRUNC reports a datagram's full size; one that was cut off is handed on as empty, which
+  // nothing accepts.
+  const auto fullSize = static_cast<std::size_t>(size);
+  datagram = ByteView(packet_).first(fullSize <= packet_.size() ? fullSize : 0);
   sender = from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
   return Received::Datagram;
 }
@@ -185,7 +192,8 @@ std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, std::uint
                                                     std::uint32_t targetAddress,
                                                     std::uint16_t sequence) const {
   if (sender != targetAddress) return std::nullopt;
-  const auto message = kind_ == IcmpSocketKind::Raw ? ipv4Payload(datagram) : datagram;
+  const auto message =
+      kind_ == IcmpSocketKind::Raw ? ipv4Payload(datagram) : std::optional<ByteView>(datagram);
   if (!message) return std::nullopt;
   const auto reply = parseIcmpEcho(*message);
   if (!reply || reply->type != kIcmpEchoReply || reply->identifier != identifier_ ||
@@ -205,9 +213,10 @@ std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
   if (const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
     return setUpChannel(fd, IcmpSocketKind::Raw, failure);
   }
-  failure = echoFailure(errno, "cannot open an ICMP socket (ping socket: " +
-                                   std::system_category().message(pingError) +
-                                   "; raw socket)");
+  const int rawError = errno;
+  failure = echoFailure(rawError,
+                        "cannot open an ICMP socket; ICMP ping socket: " + errorText(pingError) +
+                            "; raw ICMP socket: " + errorText(rawError));
   return nullptr;
 }
 

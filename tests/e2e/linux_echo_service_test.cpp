@@ -1,0 +1,253 @@
+#include "link/icmp/linux_echo_service.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "e2e/netns_settings.h"
+#include "e2e/raw_echo_responder.h"
+#include "link/echo_link.h"
+#include "link/icmp/icmp_echo_packet.h"
+
+namespace korvel {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+using test::SysctlOverride;
+
+const std::uint32_t kLoopback = hostToNetworkAddress(0x7F000001);
+const std::uint32_t kSecondLoopback = hostToNetworkAddress(0x7F000002);
+const std::uint32_t kStranger = hostToNetworkAddress(0x7F000003);
+
+constexpr const char* kEchoIgnoreAll = "net/ipv4/icmp_echo_ignore_all";
+constexpr const char* kPingGroupRange = "net/ipv4/ping_group_range";
+
+Bytes pattern(std::size_t size, std::uint8_t seed) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return bytes;
+}
+
+Bytes textBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+milliseconds since(Clock::time_point start) {
+  return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+}
+
+// With an empty range no group may open ping sockets; only real root can set one, though: in a
+// namespace of an unprivileged user only gid 0 exists, and the range must name existing groups.
+bool keepOutOfPingSockets(std::optional<SysctlOverride>& pingGroups) {
+  pingGroups.emplace(kPingGroupRange, "1 0");
+  return pingGroups->applied();
+}
+
+constexpr const char* kNoGroupChange =
+    "ping_group_range cannot leave our group out here (namespace of an unprivileged user)";
+
+std::string kindName(const testing::TestParamInfo<IcmpSocketKind>& info) {
+  return info.param == IcmpSocketKind::Ping ? "PingSocket" : "RawSocket";
+}
+
+// Each test runs once over a ping socket and once over a raw socket; the raw one is what
+// the service falls back to when ping_group_range leaves the process's group out.
+class LinuxEchoServiceTest : public testing::TestWithParam<IcmpSocketKind> {
+ protected:
+  void SetUp() override {
+    if (!test::insidePrivateNetworkNamespace()) {
+      GTEST_SKIP() << "changes network settings; run it through scripts/netns-exec";
+    }
+    if (GetParam() == IcmpSocketKind::Raw && !keepOutOfPingSockets(pingGroups_)) {
+      GTEST_SKIP() << kNoGroupChange;
+    }
+    EchoFailure failure;
+    channel_ = service_.open(failure);
+    ASSERT_NE(channel_, nullptr) << failure.detail;
+    const auto* linuxChannel = dynamic_cast<LinuxEchoChannel*>(channel_.get());
+    ASSERT_NE(linuxChannel, nullptr);
+    ASSERT_EQ(linuxChannel->socketKind(), GetParam());
+  }
+
+  void kernelAnswersPings(bool answers) {
+    echoIgnore_.emplace(kEchoIgnoreAll, answers ? "0" : "1");
+    if (!echoIgnore_->applied()) ADD_FAILURE() << "cannot set " << kEchoIgnoreAll;
+  }
+
+  std::optional<Bytes> echo(std::uint32_t target, ByteView data, std::size_t room,
+                            std::uint32_t timeoutMs = 1000) {
+    Bytes reply(room, 0xEE);
+    const auto size = channel_->echo(target, data, reply, timeoutMs);
+    if (!size) return std::nullopt;
+    EXPECT_LE(*size, room);
+    reply.resize(*size);
+    return reply;
+  }
+
+  std::optional<Bytes> echo(std::uint32_t target, ByteView data) {
+    return echo(target, data, data.size());
+  }
+
+  LinuxEchoService service_;
+  std::unique_ptr<EchoChannel> channel_;
+  std::optional<SysctlOverride> pingGroups_;
+  std::optional<SysctlOverride> echoIgnore_;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothSocketKinds, LinuxEchoServiceTest,
+                         testing::Values(IcmpSocketKind::Ping, IcmpSocketKind::Raw), kindName);
+
+TEST_P(LinuxEchoServiceTest, KernelEchoCarriesTheDataBackUnchanged) {
+  kernelAnswersPings(true);
+  for (const std::size_t size : {0u, 1u, 77u, 1472u, 60000u}) {
+    const Bytes data = pattern(size, static_cast<std::uint8_t>(size));
+    EXPECT_EQ(echo(kLoopback, data), data) << size << " bytes";
+  }
+  const Bytes data = textBytes("to the second loopback address");
+  EXPECT_EQ(echo(kSecondLoopback, data), data);
+}
+
+TEST_P(LinuxEchoServiceTest, ConsecutiveEchoesEachGetTheirOwnReply) {
+  kernelAnswersPings(true);
+  for (std::uint8_t round = 0; round < 5; ++round) {
+    const Bytes data = pattern(100 + round, round);
+    EXPECT_EQ(echo(kLoopback, data), data) << "round " << int{round};
+  }
+}
+
+TEST_P(LinuxEchoServiceTest, ReplyLargerThanTheRoomGivesNothing) {
+  kernelAnswersPings(true);
+  const Bytes data = pattern(100, 1);
+  EXPECT_EQ(echo(kLoopback, data, 99), std::nullopt);
+  EXPECT_EQ(echo(kLoopback, data, 100), data);
+  EXPECT_EQ(echo(kLoopback, data, 65535), data);
+}
+
+TEST_P(LinuxEchoServiceTest, SilenceGivesNothingWhenTheTimeoutEnds) {
+  kernelAnswersPings(false);
+  const Bytes data = pattern(20, 2);
+  const auto start = Clock::now();
+  EXPECT_EQ(echo(kLoopback, data, data.size(), 150), std::nullopt);
+  EXPECT_GE(since(start), milliseconds(150));
+  EXPECT_LT(since(start), milliseconds(400));
+}
+
+TEST_P(LinuxEchoServiceTest, RequestsTooLargeFailAtOnce) {
+  kernelAnswersPings(true);
+  const auto start = Clock::now();
+  EXPECT_EQ(echo(kLoopback, pattern(70000, 3), 70000, 2000), std::nullopt);
+  EXPECT_EQ(echo(kLoopback, pattern(kMaxIcmpEchoData + 1, 3), 70000, 2000), std::nullopt);
+  {
+    const test::LoopbackMtu smallPath(1500);
+    EXPECT_EQ(echo(kLoopback, pattern(1473, 4), 2000, 2000), std::nullopt)
+        << "1473 bytes of data do not fit a 1500-byte packet with don't-fragment";
+    const Bytes fits = pattern(1472, 5);
+    EXPECT_EQ(echo(kLoopback, fits), fits);
+  }
+  EXPECT_LT(since(start), milliseconds(1000));
+}
+
+// A device that answers after a stale reply, a stranger and some noise: only the reply from
+// the target to this very request may come through.
+TEST_P(LinuxEchoServiceTest, OnlyTheReplyToThisRequestFromTheTargetIsTaken) {
+  kernelAnswersPings(false);
+  const test::RawEchoResponder device([](const test::SeenEchoRequest& request) {
+    const auto reply = [&](std::uint16_t identifier, std::uint16_t sequence, const char* text) {
+      return test::echoMessage(kIcmpEchoReply, identifier, sequence, textBytes(text));
+    };
+    const auto id = request.identifier;
+    const auto seq = request.sequence;
+    const auto fromTarget = [&](ByteView message) {
+      test::sendIcmpMessage(request.target, request.source, message);
+    };
+    test::sendIcmpMessage(kStranger, request.source, reply(id, seq, "from a stranger"));
+    fromTarget(reply(id, static_cast<std::uint16_t>(seq - 1), "late, to the request before"));
+    fromTarget(reply(id, static_cast<std::uint16_t>(seq + 1), "to a later request"));
+    fromTarget(reply(static_cast<std::uint16_t>(id + 1), seq, "to another socket"));
+    Bytes badChecksum = reply(id, seq, "bad checksum");
+    badChecksum[2] ^= 0x40;
+    fromTarget(badChecksum);
+    fromTarget(test::echoMessage(14, id, seq, textBytes("not an echo reply")));
+    Bytes answer = textBytes("answer ");
+    answer.insert(answer.end(), request.data.begin(), request.data.end());
+    fromTarget(test::echoMessage(kIcmpEchoReply, id, seq, answer));
+  });
+
+  for (const std::string request : {"first", "second", "third"}) {
+    EXPECT_EQ(echo(kLoopback, textBytes(request), 100), textBytes("answer " + request));
+  }
+}
+
+TEST_P(LinuxEchoServiceTest, TimeoutCountsFromTheSendWhileOtherRepliesArrive) {
+  kernelAnswersPings(false);
+  const test::RawEchoResponder noisyDevice([](const test::SeenEchoRequest& request) {
+    const auto stale =
+        test::echoMessage(kIcmpEchoReply, request.identifier,
+                          static_cast<std::uint16_t>(request.sequence - 1), request.data);
+    for (int i = 0; i < 25; ++i) {
+      test::sendIcmpMessage(request.target, request.source, stale);
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+  });
+  const Bytes data = pattern(30, 6);
+  const auto start = Clock::now();
+  EXPECT_EQ(echo(kLoopback, data, data.size(), 120), std::nullopt);
+  EXPECT_GE(since(start), milliseconds(120));
+  EXPECT_LT(since(start), milliseconds(220));
+}
+
+// Capabilities belong to a thread, so dropping CAP_NET_RAW on a thread of its own leaves the
+// rest of the test binary as privileged as before.
+template <typename Action>
+void withoutRawSockets(Action action) {
+  std::thread([&] {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+    data[CAP_TO_INDEX(CAP_NET_RAW)].effective &= ~CAP_TO_MASK(CAP_NET_RAW);
+    ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+    action();
+  }).join();
+}
+
+TEST(LinuxEchoServiceOpenTest, PingSocketNeedsNoPrivilege) {
+  if (!test::insidePrivateNetworkNamespace()) GTEST_SKIP() << "run it through scripts/netns-exec";
+  const SysctlOverride pingGroups(kPingGroupRange, "0 0");
+  ASSERT_TRUE(pingGroups.applied());
+  withoutRawSockets([] {
+    LinuxEchoService service;
+    EchoFailure failure;
+    const auto channel = service.open(failure);
+    ASSERT_NE(channel, nullptr) << failure.detail;
+    EXPECT_EQ(dynamic_cast<LinuxEchoChannel&>(*channel).socketKind(), IcmpSocketKind::Ping);
+    EXPECT_EQ(failure.kind, EchoFailureKind::None);
+  });
+}
+
+TEST(LinuxEchoServiceOpenTest, WithoutPingGroupAndRawSocketsOpenIsNotPermitted) {
+  if (!test::insidePrivateNetworkNamespace()) GTEST_SKIP() << "run it through scripts/netns-exec";
+  std::optional<SysctlOverride> pingGroups;
+  if (!keepOutOfPingSockets(pingGroups)) GTEST_SKIP() << kNoGroupChange;
+  withoutRawSockets([] {
+    LinuxEchoService service;
+    EchoFailure failure;
+    EXPECT_EQ(service.open(failure), nullptr);
+    EXPECT_EQ(failure.kind, EchoFailureKind::NotPermitted);
+    EXPECT_EQ(failure.nativeCode, EPERM);
+    EXPECT_THAT(failure.detail, testing::HasSubstr("ping socket: Permission denied"));
+    EXPECT_THAT(failure.detail, testing::HasSubstr("raw ICMP socket: Operation not permitted"));
+  });
+}
+
+TEST(LinuxEchoServiceOpenTest, SystemServiceIsTheLinuxOne) {
+  EXPECT_NE(dynamic_cast<LinuxEchoService*>(makeSystemEchoService().get()), nullptr);
+}
+
+}  // namespace
+}  // namespace korvel
