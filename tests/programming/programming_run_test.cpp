@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include "common/texts.h"
+#include "devsim/image_builder.h"
+#include "devsim/simulated_device.h"
+#include "devsim/simulated_echo_service.h"
+#include "image/firmware_image.h"
+#include "programming/device_programmer.h"
+#include "support/recording_panel.h"
+#include "support/recording_pauses.h"
+#include "support/temp_file.h"
+
+namespace korvel {
+namespace {
+
+constexpr std::uint32_t kDeviceIp = 0x7F000002;
+constexpr std::uint8_t kSubordinate = 5;
+
+DeviceConfig deviceWithSubordinate() {
+  DeviceConfig config;
+  config.subordinates.push_back({kSubordinate, {0x11, 0x22, 0x33, 0x44}});
+  return config;
+}
+
+class ProgrammingRunTest : public ::testing::Test {
+ protected:
+  void runImage(const Bytes& bytes) {
+    panel.path = dir.write("image.qlxfw", bytes).string();
+    programmer.programDevice();
+  }
+
+  // Payloads of `count` records of `size` bytes, and their bytes end to end.
+  void makeRecords(int count, std::size_t size) {
+    for (int i = 0; i < count; ++i) {
+      records.push_back(samplePayload(size, static_cast<std::uint32_t>(i)));
+      expected.insert(expected.end(), records.back().begin(), records.back().end());
+    }
+  }
+
+  Bytes bootImage(std::uint8_t type = 12) {
+    ImageBuilder image;
+    image.name("MAIN").version(2, 5);
+    for (const auto& record : records) image.data(type, record);
+    return image.bytes();
+  }
+
+  Bytes subordinateImage() {
+    ImageBuilder image;
+    image.name("SUB").address(kSubordinate);
+    for (const auto& record : records) image.data(0x21, record);
+    return image.bytes();
+  }
+
+  std::size_t count(RequestKind kind, std::optional<std::uint8_t> code = {}) const {
+    std::size_t n = 0;
+    for (const auto& entry : device.log().entries()) {
+      if (entry.kind == kind && (!code || entry.code == *code)) ++n;
+    }
+    return n;
+  }
+
+  void expectIdleAfterRun() {
+    EXPECT_TRUE(panel.inputsEnabled);
+    EXPECT_EQ(panel.waitCursorDepth, 0);
+    EXPECT_EQ(panel.positions.back(), 0);
+  }
+
+  SimulatedDevice device{deviceWithSubordinate()};
+  SimulatedEchoService echo{device, hostToNetworkAddress(kDeviceIp)};
+  test::RecordingPanel panel;
+  test::RecordingPauses pauses;
+  DeviceProgrammer programmer{panel, echo, pauses};
+  test::TempDir dir;
+  std::vector<Bytes> records;
+  Bytes expected;
+};
+
+TEST_F(ProgrammingRunTest, BootImageEndsUpInTheDevice) {
+  makeRecords(5, 300);
+  const Bytes image = bootImage();
+  runImage(image);
+  EXPECT_TRUE(panel.warnings.empty()) << panel.warnings.front();
+  EXPECT_EQ(device.programmedData(), expected);
+  EXPECT_EQ(count(RequestKind::DeviceCommand, 0x07), 1u);
+  EXPECT_EQ(count(RequestKind::RawRecord), 5u);
+  EXPECT_EQ(panel.rangeUpper, static_cast<std::int64_t>(image.size()));
+  EXPECT_EQ(panel.pumps, 2 + 5);  // name, version, five records
+  EXPECT_EQ(pauses.requested, std::vector<std::uint32_t>{2000});
+  EXPECT_EQ(panel.info.substr(0, 6), "'BOOT'");
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, ProgressFollowsTheFilePosition) {
+  makeRecords(4, 994);  // each record 1000 bytes in the file
+  runImage(ImageBuilder().data(12, records[0]).data(12, records[1]).data(12, records[2])
+               .data(12, records[3]).bytes());
+  EXPECT_EQ(panel.rangeLower, 0);
+  EXPECT_EQ(panel.rangeUpper, 4000);
+  // After the query's own positions: 1000, 2000, 3000, 4000, then 0.
+  const std::vector<std::int64_t> tail(panel.positions.end() - 5, panel.positions.end());
+  EXPECT_EQ(tail, (std::vector<std::int64_t>{1000, 2000, 3000, 4000, 0}));
+}
+
+TEST_F(ProgrammingRunTest, ViaBootSendsNoHandOver) {
+  device = SimulatedDevice([] {
+    DeviceConfig config;
+    config.startInBootMonitor = true;
+    return config;
+  }());
+  panel.viaBootChecked = true;
+  makeRecords(2, 100);
+  runImage(bootImage());
+  EXPECT_TRUE(panel.warnings.empty());
+  EXPECT_EQ(count(RequestKind::DeviceCommand, 0x07), 0u);
+  EXPECT_EQ(device.programmedData(), expected);
+}
+
+TEST_F(ProgrammingRunTest, WrongPacketTypeAfterTheHandOver) {
+  makeRecords(2, 100);
+  runImage(bootImage(13));
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kUnsupportedPacketType});
+  EXPECT_EQ(count(RequestKind::DeviceCommand, 0x07), 1u);
+  EXPECT_EQ(count(RequestKind::RawRecord), 0u);
+  EXPECT_EQ(panel.inputsEnabledAtWarning, std::vector<bool>{false});
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, SubordinateImageIsDeliveredAndTheAddressRestored) {
+  makeRecords(6, 200);
+  device.faults().answerResendByte(0x05, onlyRequest(4), {FaultMatch::Target::BusRecord});
+  runImage(subordinateImage());
+  EXPECT_TRUE(panel.warnings.empty()) << panel.warnings.front();
+  const auto* sub = device.subordinate(kSubordinate);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(sub->programmedData, expected);
+  EXPECT_TRUE(sub->restored);
+  EXPECT_EQ(sub->busAddress, kSubordinate);
+  EXPECT_EQ(sub->handedBack, (std::array<std::uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+  EXPECT_EQ(count(RequestKind::BusRecord), 6u + 3u);
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, SubordinateViaBootIsRefusedBeforeContact) {
+  panel.viaBootChecked = true;
+  makeRecords(2, 100);
+  runImage(subordinateImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kSubordinateViaBoot});
+  EXPECT_EQ(count(RequestKind::BusCommand) + count(RequestKind::BusRecord), 0u);
+}
+
+TEST_F(ProgrammingRunTest, FailedPreparationSendsNoRecord) {
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x08});
+  makeRecords(2, 100);
+  runImage(subordinateImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kCommError});
+  EXPECT_EQ(count(RequestKind::BusRecord), 0u);
+  EXPECT_EQ(count(RequestKind::BusCommand, 0x0B), 0u);
+}
+
+TEST_F(ProgrammingRunTest, FailedRestoreIsReportedAfterAllRecords) {
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x0B});
+  makeRecords(3, 100);
+  runImage(subordinateImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRestoreFailed});
+  EXPECT_EQ(device.subordinate(kSubordinate)->programmedData, expected);
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, FormatErrorsStopBeforeTheDeviceIsContacted) {
+  const std::vector<Bytes> broken = {
+      ImageBuilder().raw({0xAA, 0x0C, 0, 0, 0, 0}).bytes(),           // length 0
+      ImageBuilder().dataWithLength(12, 500, samplePayload(100, 1)).bytes(),  // cut short
+      ImageBuilder().name("X").raw({0x42}).bytes(),
+  };
+  for (const auto& image : broken) {
+    device.log().clear();
+    panel.warnings.clear();
+    runImage(image);
+    EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFormatError});
+    EXPECT_EQ(count(RequestKind::DeviceCommand, 0x03), device.log().size());
+  }
+}
+
+TEST_F(ProgrammingRunTest, RecordsTooLongForTheirPathAreNeverSent) {
+  runImage(ImageBuilder().data(12, samplePayload(DeviceProgrammer::kMaxBootRecord + 1, 1)).bytes());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRecordTooLong});
+  panel.warnings.clear();
+  runImage(ImageBuilder().address(kSubordinate)
+               .data(1, samplePayload(DeviceProgrammer::kMaxBusRecord + 1, 1)).bytes());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRecordTooLong});
+  EXPECT_EQ(count(RequestKind::RawRecord) + count(RequestKind::BusRecord), 0u);
+}
+
+TEST_F(ProgrammingRunTest, UnopenableOrEmptyImages) {
+  panel.path = "";
+  programmer.programDevice();
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kOpenFailed});
+  EXPECT_TRUE(panel.inputsEnabled);
+  panel.warnings.clear();
+  runImage({});
+  runImage(ImageBuilder().name("ONLY").version(1, 0).bytes());
+  EXPECT_TRUE(panel.warnings.empty());
+  EXPECT_EQ(count(RequestKind::DeviceCommand), 3u);  // the three information queries
+}
+
+TEST_F(ProgrammingRunTest, NoRestoreWithoutPreparation) {
+  makeRecords(2, 100);
+  // The address comes only after the first record: that record goes by the boot-monitor path.
+  ImageBuilder image;
+  image.data(12, records[0]).address(kSubordinate).data(0x21, records[1]);
+  runImage(image.bytes());
+  EXPECT_EQ(count(RequestKind::BusCommand), 0u);
+  runImage(ImageBuilder().address(kSubordinate).bytes());
+  EXPECT_EQ(count(RequestKind::BusCommand), 0u);
+}
+
+TEST_F(ProgrammingRunTest, AddressClearedAfterSubordinateRecords) {
+  makeRecords(3, 100);
+  ImageBuilder image;
+  image.address(kSubordinate).data(0x21, records[0]).address(255).data(12, records[1])
+      .data(12, records[2]);
+  runImage(image.bytes());
+  EXPECT_EQ(count(RequestKind::DeviceCommand, 0x07), 0u);
+  EXPECT_EQ(count(RequestKind::BusCommand, 0x0B), 0u);
+}
+
+TEST_F(ProgrammingRunTest, RefusedCredentialsStopTheRunBeforeAnyRequest) {
+  panel.loginText = "оператор";
+  makeRecords(1, 100);
+  runImage(bootImage());
+  EXPECT_EQ(panel.info, text::kCredentialsBadCharacter);
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kCredentialsBadCharacter});
+  EXPECT_TRUE(device.log().empty());
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, NoIcmpAccessStopsTheRun) {
+  echo.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted"});
+  makeRecords(1, 100);
+  runImage(bootImage());
+  ASSERT_EQ(panel.warnings.size(), 1u);
+  EXPECT_EQ(panel.warnings[0].rfind(text::kNoIcmpAccess, 0), 0u);
+  EXPECT_EQ(panel.info, panel.warnings[0]);
+  EXPECT_EQ(echo.exchanges(), 0u);
+}
+
+TEST_F(ProgrammingRunTest, LostRepliesDoNotDoubleRecords) {
+  makeRecords(8, 150);
+  device.faults().dropReplies(everyRequest(3), {FaultMatch::Target::RawRecord});
+  runImage(bootImage());
+  EXPECT_TRUE(panel.warnings.empty());
+  EXPECT_EQ(device.programmedData(), expected);
+}
+
+}  // namespace
+}  // namespace korvel
