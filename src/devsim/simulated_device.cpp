@@ -107,12 +107,11 @@ DeviceAnswer SimulatedDevice::respond(ByteView request) {
     lastReply_ = reply;
   }
 
-  Bytes replyFrame = buildReply(frame, *reply, faults);
   if (faults.lateReply && lastReplyFrame_) answer.lateReply = lastReplyFrame_;
-  lastReplyFrame_ = replyFrame;
   if (!faults.dropReply) {
-    answer.reply = std::move(replyFrame);
+    answer.reply = buildReply(frame, *reply, faults);
     answer.delay = faults.delay;
+    lastReplyFrame_ = answer.reply;
   }
   logExchange(frame, faults, bootMonitor, repeated, reply, answer);
   return answer;

@@ -20,7 +20,7 @@ namespace korvel {
 // the faults make of its delivery.
 struct DeviceAnswer {
   std::optional<Bytes> reply;
-  // The reply to the request before, sent once more just before `reply`.
+  // The last reply that went out before this one, sent once more just before `reply`.
   std::optional<Bytes> lateReply;
   std::chrono::milliseconds delay{0};
 };
@@ -98,7 +98,7 @@ class SimulatedDevice {
   // The last request acted on and its answer, for the very same frame sent again.
   Bytes lastRequest_;
   std::optional<Reply> lastReply_;
-  // The last reply frame that went out, for a late reply.
+  // The last reply frame that went out, to go out once more as a late reply.
   std::optional<Bytes> lastReplyFrame_;
 };
 
