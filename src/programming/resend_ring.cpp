@@ -5,7 +5,11 @@
 namespace korvel {
 
 bool ResendRing::store(std::uint8_t type, ByteView payload) {
-  if (payload.size() > ResendSlot::kCapacity) return false;
+  if (payload.size() > ResendSlot::kCapacity) {
+    inOrder = 0;
+    return false;
+  }
+  if (inOrder < slots.size()) ++inOrder;
   ResendSlot& slot = slots[index];
   std::copy(payload.begin(), payload.end(), slot.data.begin());
   slot.length = static_cast<std::uint32_t>(payload.size());

@@ -22,6 +22,10 @@ struct ResendSlot {
 struct ResendRing {
   std::array<ResendSlot, 4> slots;
   std::uint8_t index = 0;  // two bits: the slot the next record goes to
+  // How many of the records forwarded last can be sent again in their order, up to 4. A record
+  // too long for a slot leaves no copy, so nothing before it can; slots that never held a record
+  // stand for records that never went out, and count.
+  std::uint8_t inOrder = 4;
 
   // Stores the record in the slot at `index` and advances it; false (and nothing stored) for a
   // record longer than a slot.

@@ -33,10 +33,14 @@ int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
 
 bool DeviceProgrammer::deliverRecord(std::uint8_t type, ByteView payload) {
   if (!link_) return false;
+  const unsigned resendable = ring_.inOrder;  // of the records before this one
   const bool stored = ring_.store(type, payload);
   pauses_.pause(kBeforeRecordMs);
   const int wanted = sendBusRecord(type, payload);
   if (wanted < 0) return false;
+  // Sending only some of the wanted records would leave a gap that the subordinate then
+  // acknowledges as whole.
+  if (static_cast<unsigned>(wanted) > resendable) return false;
   if (wanted > 0) resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
   return true;
 }

@@ -133,6 +133,27 @@ TEST_F(SubordinateDeliveryTest, LongRecordIsSentButNotStored) {
   EXPECT_EQ(sentCommands().back().area[3], 7);
 }
 
+TEST_F(SubordinateDeliveryTest, ResendOfARecordTheRingCouldNotKeepFails) {
+  int records = 0;
+  answerCommands([&](const SentCommand&, ByteView request) {
+    return acknowledge(request, ++records == 3 ? 0x05 : 0x01);  // k = 2 for the third record
+  });
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 1)));
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(1025, 2)));
+  // Record 2 cannot be sent again; sending 1 and 3 alone would leave a gap the subordinate
+  // acknowledges as whole.
+  EXPECT_FALSE(programmer.deliverRecord(9, Bytes(20, 3)));
+  EXPECT_EQ(forwardedMarks(), (std::vector<std::uint8_t>{1, 2, 3}));
+
+  // Once enough records have gone through the ring since, resends work again.
+  records = 0;
+  for (std::uint8_t mark = 4; mark <= 5; ++mark) {
+    EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, mark)));
+  }
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 6)));
+  EXPECT_EQ(forwardedMarks(), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 4, 5, 6}));
+}
+
 TEST_F(SubordinateDeliveryTest, NoLinkNothingStored) {
   programmer.closeLink();
   EXPECT_FALSE(programmer.deliverRecord(9, Bytes(20, 1)));
