@@ -116,7 +116,9 @@ bool IpAddressEdit::handleKey(int index, QKeyEvent* key) {
   const bool atEnd = edit->cursorPosition() == edit->text().size() && !edit->hasSelectedText();
   const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
   if (key->text() == QLatin1String(".") || key->key() == Qt::Key_Space) {
-    if (index < kLastField) enterField(index + 1, false);
+    // An empty field keeps the dot from moving on: after three digits have already moved the
+    // caret here, the dot the operator types next must not skip a field.
+    if (index < kLastField && !edit->text().isEmpty()) enterField(index + 1, false);
     return true;  // a dot or space is never part of a field
   }
   if (!plain) return false;
