@@ -81,8 +81,9 @@ std::string ProgressBar::text(std::int64_t position,
                 static_cast<long long>(done), static_cast<long long>(span),
                 kind_ == Kind::Transfer ? "bytes" : "attempts");
   line += numbers;
+  // Over the first second the rate says more about the clock than about the link.
   const double seconds = std::chrono::duration<double>(elapsed).count();
-  if (kind_ == Kind::Transfer && seconds > 0.0) {
+  if (kind_ == Kind::Transfer && elapsed >= kRateAfter) {
     line += "  " + formatRate(static_cast<double>(done) / seconds);
   }
   return line;

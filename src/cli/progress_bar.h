@@ -21,6 +21,7 @@ class ProgressBar {
   enum class Kind { Attempts, Transfer };
 
   static constexpr std::chrono::milliseconds kRedrawInterval{100};
+  static constexpr std::chrono::seconds kRateAfter{1};
   static constexpr int kWidth = 30;
 
   ProgressBar(std::ostream& out, Clock clock);

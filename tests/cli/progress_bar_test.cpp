@@ -39,6 +39,16 @@ TEST_F(ProgressBarTest, ShowsPercentBytesAndRate) {
   EXPECT_EQ(lastLine(), "[" + std::string(30, '#') + "] 100%  4000/4000 bytes  1.3 KiB/s");
 }
 
+TEST_F(ProgressBarTest, RateShowsOnlyAfterTheFirstSecond) {
+  bar.begin(0, 4000, ProgressBar::Kind::Transfer);
+  now += 10ms;
+  bar.moveTo(6);
+  EXPECT_TRUE(lastLine().ends_with("6/4000 bytes")) << lastLine();
+  now += 990ms;
+  bar.moveTo(2000);
+  EXPECT_TRUE(lastLine().ends_with("2000/4000 bytes  2.0 KiB/s")) << lastLine();
+}
+
 TEST_F(ProgressBarTest, CountsFromTheLowerBound) {
   bar.begin(1000, 2000, ProgressBar::Kind::Transfer);
   now += 1s;
