@@ -124,14 +124,6 @@ TEST_F(CliDeviceTest, AFailedRestoreIsAMessageBoxAfterAWholeImage) {
   EXPECT_EQ(device.subordinate(kHome)->programmedData, data);
 }
 
-TEST_F(CliDeviceTest, AnEmptyImageIsProgrammedWithoutAWord) {
-  const auto empty = dir.write("empty.qlxfw", Bytes{});
-  const CliResult result = run({"program", empty.string()});
-  EXPECT_EQ(result.exitCode, kExitSuccess);
-  EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(pauses().empty());
-}
-
 TEST_F(CliDeviceTest, OnATerminalTheRunEndsWithAFullBarOnItsOwnLine) {
   environment.terminal = true;
   const std::string image = writeImage("device.qlxfw", false);

@@ -44,15 +44,6 @@ class CliPanelTest : public ::testing::Test {
   std::ostringstream err;
 };
 
-TEST_F(CliPanelTest, FieldsAreTheArguments) {
-  CliPanel panel({0x7F000002, "admin", "pw", "/tmp/a.qlxfw", true}, err, environment);
-  EXPECT_EQ(panel.ipAddress(), 0x7F000002u);
-  EXPECT_EQ(panel.login(), "admin");
-  EXPECT_EQ(panel.password(), "pw");
-  EXPECT_EQ(panel.imagePath(), "/tmp/a.qlxfw");
-  EXPECT_TRUE(panel.viaBoot());
-}
-
 TEST_F(CliPanelTest, WithoutATerminalStandardErrorHoldsOnlyTheMessageBoxes) {
   CliPanel panel({}, err, environment, &out);
   queryThenProgram(panel, true);
@@ -82,15 +73,6 @@ TEST_F(CliPanelTest, AMessageBoxStartsOnALineOfItsOwn) {
   queryThenProgram(panel, true);
   const std::string text = err.str();
   EXPECT_TRUE(text.ends_with("2000/4000 bytes  1000 B/s\x1b[K\nОшибка связи\n")) << text;
-}
-
-TEST_F(CliPanelTest, InformationTextIsKeptUntilAskedWithoutAStream) {
-  CliPanel panel({}, err, environment);
-  panel.setInfoText(kInfo);
-  EXPECT_EQ(panel.infoText(), kInfo);
-  panel.setSummaryText("'X' v1.0");
-  EXPECT_EQ(panel.summaryText(), "'X' v1.0");
-  EXPECT_EQ(err.str(), "");
 }
 
 TEST(InfoLinesTest, TerminalLinesEndInNewlines) {
