@@ -19,14 +19,17 @@ std::string hexWord(std::uint32_t value) {
 
 std::string what(const ConversationEntry& entry) {
   switch (entry.kind) {
-    case RequestKind::Malformed: return "malformed (" + std::string(entry.problem) + ")";
-    case RequestKind::DeviceCommand: return "command " + hexByte(entry.code);
+    case RequestKind::Malformed:
+      return "malformed (" + std::string(entry.problem) + ")";
+    case RequestKind::DeviceCommand:
+      return "command " + hexByte(entry.code);
     case RequestKind::BusCommand:
       return "bus " + std::to_string(entry.busAddress) + " command " + hexByte(entry.code);
     case RequestKind::BusRecord:
       return "bus " + std::to_string(entry.busAddress) + " record type " + hexByte(entry.code) +
              " of " + std::to_string(entry.dataLength) + " bytes";
-    case RequestKind::RawRecord: return "record of " + std::to_string(entry.dataLength) + " bytes";
+    case RequestKind::RawRecord:
+      return "record of " + std::to_string(entry.dataLength) + " bytes";
   }
   return "?";
 }

@@ -18,18 +18,18 @@ namespace korvel {
 struct ConversationEntry {
   std::chrono::nanoseconds time{0};  // monotonic, from the device's clock
   RequestKind kind = RequestKind::Malformed;
-  std::string_view problem;          // why a malformed request was not answered
+  std::string_view problem;  // why a malformed request was not answered
   std::uint32_t token = 0;
   std::uint32_t sequence = 0;
-  std::uint16_t requestLength = 0;   // the request's length field
-  std::uint8_t code = 0;             // device command, bus command or packet type
+  std::uint16_t requestLength = 0;  // the request's length field
+  std::uint8_t code = 0;            // device command, bus command or packet type
   std::uint8_t busAddress = 0;
-  std::size_t dataLength = 0;        // a record's bytes
-  bool bootMonitor = false;          // the boot monitor, not the main program, took it
-  bool repeated = false;             // the very frame before once more: answered, not applied
+  std::size_t dataLength = 0;  // a record's bytes
+  bool bootMonitor = false;    // the boot monitor, not the main program, took it
+  bool repeated = false;       // the very frame before once more: answered, not applied
   std::vector<FaultKind> faults;
   std::chrono::milliseconds delay{0};
-  bool lateReplyFirst = false;       // the reply to the request before went out first
+  bool lateReplyFirst = false;  // the reply to the request before went out first
   // The reply that went out; nothing is silence.
   std::optional<std::uint8_t> status;
   std::optional<std::uint8_t> resendByte;

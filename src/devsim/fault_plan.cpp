@@ -42,11 +42,16 @@ constexpr std::array kTargetNames{
 
 bool matchesTarget(FaultMatch::Target target, RequestKind kind) {
   switch (target) {
-    case FaultMatch::Target::Any: return kind != RequestKind::Malformed;
-    case FaultMatch::Target::DeviceCommand: return kind == RequestKind::DeviceCommand;
-    case FaultMatch::Target::BusCommand: return kind == RequestKind::BusCommand;
-    case FaultMatch::Target::BusRecord: return kind == RequestKind::BusRecord;
-    case FaultMatch::Target::RawRecord: return kind == RequestKind::RawRecord;
+    case FaultMatch::Target::Any:
+      return kind != RequestKind::Malformed;
+    case FaultMatch::Target::DeviceCommand:
+      return kind == RequestKind::DeviceCommand;
+    case FaultMatch::Target::BusCommand:
+      return kind == RequestKind::BusCommand;
+    case FaultMatch::Target::BusRecord:
+      return kind == RequestKind::BusRecord;
+    case FaultMatch::Target::RawRecord:
+      return kind == RequestKind::RawRecord;
     case FaultMatch::Target::Record:
       return kind == RequestKind::BusRecord || kind == RequestKind::RawRecord;
   }
@@ -55,17 +60,39 @@ bool matchesTarget(FaultMatch::Target target, RequestKind kind) {
 
 void apply(const FaultRule& rule, FaultSet& set) {
   switch (rule.kind) {
-    case FaultKind::DropRequest: set.dropRequest = true; break;
-    case FaultKind::DropReply: set.dropReply = true; break;
-    case FaultKind::Status: set.status = rule.value; break;
-    case FaultKind::ResendByte: set.resendByte = rule.value; break;
-    case FaultKind::OmitResendByte: set.omitResendByte = true; break;
-    case FaultKind::BadChecksum: set.badChecksum = true; break;
-    case FaultKind::SameToken: set.sameToken = true; break;
-    case FaultKind::LengthTooShort: set.lengthTooShort = true; break;
-    case FaultKind::LengthTooLong: set.lengthTooLong = true; break;
-    case FaultKind::LateReply: set.lateReply = true; break;
-    case FaultKind::Delay: set.delay += rule.delay; break;
+    case FaultKind::DropRequest:
+      set.dropRequest = true;
+      break;
+    case FaultKind::DropReply:
+      set.dropReply = true;
+      break;
+    case FaultKind::Status:
+      set.status = rule.value;
+      break;
+    case FaultKind::ResendByte:
+      set.resendByte = rule.value;
+      break;
+    case FaultKind::OmitResendByte:
+      set.omitResendByte = true;
+      break;
+    case FaultKind::BadChecksum:
+      set.badChecksum = true;
+      break;
+    case FaultKind::SameToken:
+      set.sameToken = true;
+      break;
+    case FaultKind::LengthTooShort:
+      set.lengthTooShort = true;
+      break;
+    case FaultKind::LengthTooLong:
+      set.lengthTooLong = true;
+      break;
+    case FaultKind::LateReply:
+      set.lateReply = true;
+      break;
+    case FaultKind::Delay:
+      set.delay += rule.delay;
+      break;
   }
   set.applied.push_back(rule.kind);
 }
@@ -151,7 +178,8 @@ bool FaultMatch::matches(const RequestFrame& request) const {
   if (!matchesTarget(target, request.kind)) return false;
   if (code && request.code != *code) return false;
   if (busAddress) {
-    const bool onBus = request.kind == RequestKind::BusCommand || request.kind == RequestKind::BusRecord;
+    const bool onBus =
+        request.kind == RequestKind::BusCommand || request.kind == RequestKind::BusRecord;
     if (!onBus || request.busAddress != *busAddress) return false;
   }
   return true;
@@ -189,7 +217,8 @@ FaultPlan& FaultPlan::answerStatus(std::uint8_t status, FaultMatch match, FaultT
   return add({FaultKind::Status, match, when, status});
 }
 
-FaultPlan& FaultPlan::answerResendByte(std::uint8_t resendByte, FaultTrigger when, FaultMatch match) {
+FaultPlan& FaultPlan::answerResendByte(std::uint8_t resendByte, FaultTrigger when,
+                                       FaultMatch match) {
   if (match.target == FaultMatch::Target::Any) match.target = FaultMatch::Target::BusRecord;
   return add({FaultKind::ResendByte, match, when, resendByte});
 }

@@ -23,7 +23,7 @@ enum class FaultKind {
   SameToken,       // the reply carries the request's token instead of its inverse
   LengthTooShort,  // the reply's length field is 76
   LengthTooLong,   // the reply's length field is one more than the request's
-  LateReply,       // the reply to the request before goes out first, again
+  LateReply,       // the last reply that went out goes out once more, just before this one
   Delay,           // the reply goes out `delay` later
 };
 
@@ -33,7 +33,7 @@ std::string_view faultKindName(FaultKind kind);
 struct FaultMatch {
   enum class Target { Any, DeviceCommand, BusCommand, BusRecord, RawRecord, Record };
   Target target = Target::Any;
-  std::optional<std::uint8_t> code{};      // device or bus command code, or packet type
+  std::optional<std::uint8_t> code{};  // device or bus command code, or packet type
   std::optional<std::uint8_t> busAddress{};
 
   bool matches(const RequestFrame& request) const;
@@ -52,8 +52,8 @@ struct FaultRule {
   FaultKind kind = FaultKind::DropReply;
   FaultMatch match;
   FaultTrigger when;
-  std::uint8_t value = 0;                 // Status, ResendByte
-  std::chrono::milliseconds delay{0};     // Delay
+  std::uint8_t value = 0;              // Status, ResendByte
+  std::chrono::milliseconds delay{0};  // Delay
 };
 
 // The faults chosen for one request.

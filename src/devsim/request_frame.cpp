@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "link/command_envelope.h"
 #include "link/bus_command.h"
+#include "link/command_envelope.h"
 #include "link/crc16.h"
 #include "link/scramble_credentials.h"
 
@@ -50,7 +50,8 @@ RequestFrame readBusCommand(RequestFrame frame, ByteView area) {
   }
   frame.kind = RequestKind::BusCommand;
   const std::size_t counted = frame.count < 2 ? 0 : frame.count - 2u;
-  frame.arguments = area.subspan(bus::kHeaderSize, std::min(counted, area.size() - bus::kHeaderSize));
+  frame.arguments =
+      area.subspan(bus::kHeaderSize, std::min(counted, area.size() - bus::kHeaderSize));
   return frame;
 }
 
@@ -59,7 +60,8 @@ std::optional<RequestFrame> readEnvelope(RequestFrame frame, ByteView body) {
   if (body.size() < envelope::kMinLength) return std::nullopt;
   frame.areaLength = getLe16(body, envelope::kAreaLengthOffset);
   if (frame.areaLength == 0 || envelopeLength(frame.areaLength) != body.size()) return std::nullopt;
-  const std::size_t covered = envelope::kCommandOffset - envelope::kAreaLengthOffset + frame.areaLength;
+  const std::size_t covered =
+      envelope::kCommandOffset - envelope::kAreaLengthOffset + frame.areaLength;
   if (Crc16(body.subspan(envelope::kAreaLengthOffset, covered)) !=
       getLe16(body, envelope::kChecksumOffset)) {
     return std::nullopt;
@@ -77,11 +79,16 @@ std::optional<RequestFrame> readEnvelope(RequestFrame frame, ByteView body) {
 
 std::string_view requestKindName(RequestKind kind) {
   switch (kind) {
-    case RequestKind::Malformed: return "malformed";
-    case RequestKind::DeviceCommand: return "device-command";
-    case RequestKind::BusCommand: return "bus-command";
-    case RequestKind::BusRecord: return "bus-record";
-    case RequestKind::RawRecord: return "raw-record";
+    case RequestKind::Malformed:
+      return "malformed";
+    case RequestKind::DeviceCommand:
+      return "device-command";
+    case RequestKind::BusCommand:
+      return "bus-command";
+    case RequestKind::BusRecord:
+      return "bus-record";
+    case RequestKind::RawRecord:
+      return "raw-record";
   }
   return "unknown";
 }

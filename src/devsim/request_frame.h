@@ -27,10 +27,10 @@ struct RequestFrame {
   std::uint16_t areaLength = 0;
   // The credential field unscrambled with the frame's own token, up to its first zero byte.
   std::string credentials;
-  std::uint8_t code = 0;        // device command code, bus command code or packet type
+  std::uint8_t code = 0;  // device command code, bus command code or packet type
   std::uint8_t busAddress = 0;
-  std::uint8_t count = 0;       // the bus command's count byte
-  ByteView arguments;           // bus command arguments; a record's data; a raw record's payload
+  std::uint8_t count = 0;  // the bus command's count byte
+  ByteView arguments;      // bus command arguments; a record's data; a raw record's payload
 };
 
 // Reads `frame` as a command envelope when it is one. When it is not, it is a bare data record if

@@ -60,7 +60,8 @@ void SimulatedDevice::setClock(std::function<std::chrono::nanoseconds()> clock) 
 
 void SimulatedDevice::restart() { inBootMonitor_ = false; }
 
-const SimulatedDevice::SubordinateState* SimulatedDevice::subordinate(std::uint8_t homeAddress) const {
+const SimulatedDevice::SubordinateState* SimulatedDevice::subordinate(
+    std::uint8_t homeAddress) const {
   for (const auto& sub : subordinates_) {
     if (sub.homeAddress == homeAddress) return &sub;
   }
@@ -124,13 +125,17 @@ bool SimulatedDevice::credentialsMatch(const RequestFrame& request) const {
 std::optional<SimulatedDevice::Reply> SimulatedDevice::act(const RequestFrame& request,
                                                            const FaultSet& faults) {
   switch (request.kind) {
-    case RequestKind::Malformed: return std::nullopt;
-    case RequestKind::RawRecord: return actOnRawRecord(request);
-    default: break;
+    case RequestKind::Malformed:
+      return std::nullopt;
+    case RequestKind::RawRecord:
+      return actOnRawRecord(request);
+    default:
+      break;
   }
   if (!credentialsMatch(request)) return Reply{status::kBadCredentials, {}, std::nullopt};
   switch (request.kind) {
-    case RequestKind::DeviceCommand: return actOnDeviceCommand(request);
+    case RequestKind::DeviceCommand:
+      return actOnDeviceCommand(request);
     case RequestKind::BusCommand:
       // The boot monitor has no bus.
       if (inBootMonitor_) return Reply{status::kFailed, {}, std::nullopt};
@@ -138,17 +143,20 @@ std::optional<SimulatedDevice::Reply> SimulatedDevice::act(const RequestFrame& r
     case RequestKind::BusRecord:
       if (inBootMonitor_) return Reply{status::kFailed, {}, std::nullopt};
       return actOnBusRecord(request, faults);
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 
 SimulatedDevice::Reply SimulatedDevice::actOnDeviceCommand(const RequestFrame& request) {
   switch (request.code) {
-    case kInfoCommand: return deviceInfo();
+    case kInfoCommand:
+      return deviceInfo();
     case kEnterBootMonitor:
       inBootMonitor_ = true;
       return Reply{status::kOk, {}, std::nullopt};
-    default: return Reply{status::kFailed, {}, std::nullopt};
+    default:
+      return Reply{status::kFailed, {}, std::nullopt};
   }
 }
 
@@ -171,7 +179,8 @@ SimulatedDevice::Reply SimulatedDevice::actOnBusCommand(const RequestFrame& requ
   switch (request.code) {
     case kBusQuery: {
       Reply reply{status::kOk, Bytes(kBusReplyOffset + kBusQueryReplySize, 0), std::nullopt};
-      const auto& value = config_.subordinates[static_cast<std::size_t>(sub - subordinates_.data())].savedValue;
+      const auto& value =
+          config_.subordinates[static_cast<std::size_t>(sub - subordinates_.data())].savedValue;
       std::copy(value.begin(), value.end(),
                 reply.payload.begin() + kBusReplyOffset + kSavedValueInBusReply);
       return reply;
@@ -198,7 +207,8 @@ SimulatedDevice::Reply SimulatedDevice::actOnBusCommand(const RequestFrame& requ
       sub->ready = false;
       sub->restored = true;
       return ok;
-    default: break;
+    default:
+      break;
   }
   return Reply{status::kFailed, {}, std::nullopt};
 }
@@ -213,7 +223,8 @@ SimulatedDevice::Reply SimulatedDevice::actOnBusRecord(const RequestFrame& reque
   if (resendByte & 0x01) {
     // Asking for k records again means the subordinate has let go of them and of this one; they
     // come again, oldest first.
-    const std::size_t dropped = std::min<std::size_t>(resendCount(resendByte), sub->recordSizes.size());
+    const std::size_t dropped =
+        std::min<std::size_t>(resendCount(resendByte), sub->recordSizes.size());
     for (std::size_t i = 0; i < dropped; ++i) {
       sub->programmedData.resize(sub->programmedData.size() - sub->recordSizes.back());
       sub->recordSizes.pop_back();

@@ -18,7 +18,8 @@ constexpr std::uint8_t kHome = 5;
 
 class BusSubordinateTest : public ::testing::Test {
  protected:
-  SimulatedDevice device{DeviceConfig{.subordinates = {{kHome, {0xDE, 0xAD, 0xBE, 0xEF}}, {9, {}}}}};
+  SimulatedDevice device{
+      DeviceConfig{.subordinates = {{kHome, {0xDE, 0xAD, 0xBE, 0xEF}}, {9, {}}}}};
   std::uint32_t sequence = 0;
 
   Bytes ask(const Bytes& request) {
@@ -35,7 +36,9 @@ class BusSubordinateTest : public ::testing::Test {
     ASSERT_EQ(ask(busRequest(0xFE, 0x08, {}, 128, sequence++))[12], 1u);
   }
 
-  Bytes record(std::uint8_t type, const Bytes& data) { return ask(busRecord(type, data, sequence++)); }
+  Bytes record(std::uint8_t type, const Bytes& data) {
+    return ask(busRecord(type, data, sequence++));
+  }
 
   const SimulatedDevice::SubordinateState& sub() const { return *device.subordinate(kHome); }
 };
@@ -94,8 +97,8 @@ TEST_F(BusSubordinateTest, RecordsOfAnyTypeAndLengthAreToldFromCommandsByTheirSh
   prepare();
   Bytes expected;
   // Types that are also command codes, lengths whose count byte wraps, and an empty record.
-  const std::pair<std::uint8_t, std::size_t> records[] = {
-      {0x0B, 0}, {0x03, 253}, {0x04, 254}, {0x05, 1024}, {0x07, 1}, {0x08, 700}};
+  const std::pair<std::uint8_t, std::size_t> records[] = {{0x0B, 0},    {0x03, 253}, {0x04, 254},
+                                                          {0x05, 1024}, {0x07, 1},   {0x08, 700}};
   std::uint32_t seed = 1;
   for (const auto& [type, length] : records) {
     const Bytes data = samplePayload(length, seed++);

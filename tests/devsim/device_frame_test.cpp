@@ -2,8 +2,8 @@
 // silence for anything malformed.
 #include <gtest/gtest.h>
 
-#include "devsim/device_status.h"
 #include "devsim/device_requests.h"
+#include "devsim/device_status.h"
 #include "devsim/simulated_device.h"
 
 namespace korvel {
@@ -49,7 +49,8 @@ TEST(DeviceFrameTest, ABrokenFrameOrEnvelopeIsAnsweredWithSilence) {
   Bytes longerThanLength = good;
   longerThanLength.push_back(0);
 
-  for (const Bytes* bad : {&frameChecksum, &payloadBit, &envelopeChecksum, &areaLength, &longerThanLength}) {
+  for (const Bytes* bad :
+       {&frameChecksum, &payloadBit, &envelopeChecksum, &areaLength, &longerThanLength}) {
     EXPECT_FALSE(device.answer(*bad));
     EXPECT_EQ(device.log().back().kind, RequestKind::Malformed) << describe(device.log().back());
   }
@@ -78,7 +79,8 @@ TEST(DeviceFrameTest, CredentialsAreUnscrambledWithTheFramesOwnToken) {
   SimulatedDevice device(DeviceConfig{.login = "oper\xE4tor", .password = "s3cret"});
   const std::uint8_t command[] = {0x03};
   for (const std::uint32_t token : {0x00000000u, 0xFFFFFFFFu, 0x12345678u}) {
-    const auto reply = device.answer(test::commandRequest(command, 1, 0, token, "oper\xC3\xA4tor", "s3cret"));
+    const auto reply =
+        device.answer(test::commandRequest(command, 1, 0, token, "oper\xC3\xA4tor", "s3cret"));
     ASSERT_TRUE(reply);
     EXPECT_EQ((*reply)[12], device_status::kOk) << std::hex << token;
   }

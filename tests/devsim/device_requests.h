@@ -28,10 +28,12 @@ inline Bytes commandRequest(ByteView command, std::uint32_t areaLength, std::uin
                             std::uint32_t token = kToken, std::string_view login = "admin",
                             std::string_view password = "admin") {
   const auto credentials = formatCredentials(login, password);
-  return stamped(*buildCommandFrame(command, areaLength, credentials.field, token), token, sequence);
+  return stamped(*buildCommandFrame(command, areaLength, credentials.field, token), token,
+                 sequence);
 }
 
-inline Bytes deviceCommand(std::uint8_t code, std::uint32_t sequence = 0, std::uint32_t token = kToken) {
+inline Bytes deviceCommand(std::uint8_t code, std::uint32_t sequence = 0,
+                           std::uint32_t token = kToken) {
   const std::uint8_t command[] = {code};
   return commandRequest(command, 1, sequence, token);
 }
@@ -45,7 +47,8 @@ inline Bytes busRequest(std::uint8_t address, std::uint8_t code, ByteView argume
 inline Bytes restoreRequest(std::uint8_t count, std::uint8_t code, std::uint8_t a0, std::uint8_t a1,
                             std::uint8_t a2, std::uint8_t a3, std::uint32_t areaLength,
                             std::uint32_t sequence = 0) {
-  const std::uint8_t command[] = {bus::kMarker, count, bus::kProgrammingAddress, code, a0, a1, a2, a3};
+  const std::uint8_t command[] = {bus::kMarker, count, bus::kProgrammingAddress, code, a0, a1,
+                                  a2,           a3};
   return commandRequest(command, areaLength, sequence);
 }
 
@@ -67,7 +70,8 @@ inline bool passesLinkTests(ByteView reply, ByteView request) {
   const auto header = FrameHeader::read(reply);
   const auto asked = FrameHeader::read(request);
   return reply.size() == FrameHeader::kSize + header.length && header.length >= 77 &&
-         header.length <= asked.length && header.token == static_cast<std::uint32_t>(~asked.token) &&
+         header.length <= asked.length &&
+         header.token == static_cast<std::uint32_t>(~asked.token) &&
          header.checksum == Crc16(reply.subspan(FrameHeader::kLengthOffset));
 }
 

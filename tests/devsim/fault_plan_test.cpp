@@ -52,8 +52,8 @@ TEST(FaultTriggerTest, ProbabilityIsRepeatableForASeedAndDiffersBetweenSeeds) {
 
 TEST(FaultTriggerTest, RulesCountOnlyTheRequestsTheyMatch) {
   SimulatedDevice device(DeviceConfig{.subordinates = {{5, {}}}});
-  device.faults().answerStatus(0, FaultMatch{.target = FaultMatch::Target::BusCommand, .code = 0x08},
-                               onlyRequest(2));
+  device.faults().answerStatus(
+      0, FaultMatch{.target = FaultMatch::Target::BusCommand, .code = 0x08}, onlyRequest(2));
   const auto status = [&](const Bytes& request) { return (*device.answer(request))[12]; };
   EXPECT_EQ(status(deviceCommand(0x03)), 1);
   EXPECT_EQ(status(test::busRequest(5, 0x07, {}, 128)), 1);
@@ -158,7 +158,8 @@ TEST(FaultEffectTest, DelayAndNoResendByte) {
 
 TEST(FaultTextTest, ReadsEveryKindAndKey) {
   std::string error;
-  const auto rule = parseFaultRule("status=0x02,target=bus,code=3,address=254,skip=1,every=2,count=3", error);
+  const auto rule =
+      parseFaultRule("status=0x02,target=bus,code=3,address=254,skip=1,every=2,count=3", error);
   ASSERT_TRUE(rule) << error;
   EXPECT_EQ(rule->kind, FaultKind::Status);
   EXPECT_EQ(rule->value, 2);
@@ -190,9 +191,17 @@ TEST(FaultTextTest, ReadsEveryKindAndKey) {
 }
 
 TEST(FaultTextTest, RefusesWhatItCannotReadWithAReason) {
-  const char* bad[] = {"", "explode", "status", "status=300", "delay=soon", "late=1",
-                       "drop-reply,every=0", "drop-reply,probability=1.5", "drop-reply,colour=red",
-                       "drop-reply,target=moon", "drop-reply,first="};
+  const char* bad[] = {"",
+                       "explode",
+                       "status",
+                       "status=300",
+                       "delay=soon",
+                       "late=1",
+                       "drop-reply,every=0",
+                       "drop-reply,probability=1.5",
+                       "drop-reply,colour=red",
+                       "drop-reply,target=moon",
+                       "drop-reply,first="};
   for (const char* text : bad) {
     std::string error;
     EXPECT_FALSE(parseFaultRule(text, error)) << text;

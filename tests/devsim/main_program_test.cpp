@@ -35,7 +35,8 @@ TEST(MainProgramTest, InformationReplyCarriesEveryFieldAtItsOffset) {
 }
 
 TEST(MainProgramTest, TextsOfThirtyTwoBytesOrMoreFillTheirFieldsWithoutSpilling) {
-  SimulatedDevice device(DeviceConfig{.text1 = std::string(40, 'x'), .text2 = std::string(32, 'y')});
+  SimulatedDevice device(
+      DeviceConfig{.text1 = std::string(40, 'x'), .text2 = std::string(32, 'y')});
   const auto reply = device.answer(deviceCommand(0x03));
   ASSERT_TRUE(reply);
   EXPECT_EQ(Bytes(reply->begin() + 21, reply->begin() + 53), Bytes(32, 'x'));

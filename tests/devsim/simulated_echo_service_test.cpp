@@ -78,8 +78,9 @@ TEST_F(SimulatedEchoServiceTest, ALateReplyDoesNotReachTheLinkInProcess) {
 }
 
 TEST_F(SimulatedEchoServiceTest, BrokenRepliesAreRefusedByTheLinkAndTheAttemptRepeated) {
-  for (const FaultKind kind : {FaultKind::BadChecksum, FaultKind::SameToken, FaultKind::LengthTooShort,
-                               FaultKind::LengthTooLong, FaultKind::DropReply, FaultKind::DropRequest}) {
+  for (const FaultKind kind :
+       {FaultKind::BadChecksum, FaultKind::SameToken, FaultKind::LengthTooShort,
+        FaultKind::LengthTooLong, FaultKind::DropReply, FaultKind::DropRequest}) {
     SCOPED_TRACE(faultKindName(kind));
     device.faults().clear();
     device.log().clear();

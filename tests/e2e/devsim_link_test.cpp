@@ -52,7 +52,8 @@ class DevsimLinkTest : public ::testing::Test {
     ASSERT_TRUE(test::insidePrivateNetworkNamespace())
         << "run through CTest or scripts/with-devsim: it needs korvel-devsim in a private network "
            "namespace";
-    ASSERT_NE(std::getenv("KORVEL_DEVSIM_LOG"), nullptr) << "KORVEL_DEVSIM_LOG names the simulator's log";
+    ASSERT_NE(std::getenv("KORVEL_DEVSIM_LOG"), nullptr)
+        << "KORVEL_DEVSIM_LOG names the simulator's log";
     service_ = makeSystemEchoService();
   }
 

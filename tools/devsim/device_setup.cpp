@@ -80,10 +80,10 @@ bool readSubordinates(const json& list, std::vector<SubordinateConfig>& out, std
 
 bool readSettings(const json& object, DeviceSettings& settings, std::string& error) {
   static const std::map<std::string, int> known = {
-      {"address", 0},  {"login", 0},       {"password", 0},       {"boardId", 0},
-      {"serial", 0},   {"text1", 0},       {"text2", 0},          {"bootVersion", 0},
+      {"address", 0},        {"login", 0},       {"password", 0},     {"boardId", 0},
+      {"serial", 0},         {"text1", 0},       {"text2", 0},        {"bootVersion", 0},
       {"programVersion", 0}, {"bootMonitor", 0}, {"subordinates", 0}, {"faults", 0},
-      {"seed", 0},     {"devices", 0}};
+      {"seed", 0},           {"devices", 0}};
   for (const auto& [key, value] : object.items()) {
     if (!known.count(key)) {
       error = "unknown setting \"" + key + "\"";
@@ -111,7 +111,8 @@ bool readSettings(const json& object, DeviceSettings& settings, std::string& err
       !number("seed", parseNumber<std::uint64_t>, settings.seed)) {
     return false;
   }
-  if (object.contains("bootMonitor")) settings.startInBootMonitor = object["bootMonitor"].get<bool>();
+  if (object.contains("bootMonitor"))
+    settings.startInBootMonitor = object["bootMonitor"].get<bool>();
   if (object.contains("subordinates")) {
     settings.subordinates.emplace();
     if (!readSubordinates(object["subordinates"], *settings.subordinates, error)) return false;
@@ -193,14 +194,16 @@ std::optional<SubordinateConfig> parseSubordinate(const std::string& text) {
 
 bool applySettings(const DeviceSettings& settings, DeviceSetup& setup, std::string& error) {
   DeviceConfig& config = setup.config;
-  const auto latin1 = [&](const std::optional<std::string>& text, std::string& out, const char* what) {
+  const auto latin1 = [&](const std::optional<std::string>& text, std::string& out,
+                          const char* what) {
     if (!text) return true;
     const auto bytes = utf8ToLatin1(*text);
     if (!bytes) error = std::string(what) + " holds a character above U+00FF";
     if (bytes) out = *bytes;
     return bytes.has_value();
   };
-  const auto cp1251 = [&](const std::optional<std::string>& text, std::string& out, const char* what) {
+  const auto cp1251 = [&](const std::optional<std::string>& text, std::string& out,
+                          const char* what) {
     if (!text) return true;
     const auto bytes = utf8ToCp1251(*text);
     if (!bytes) error = std::string(what) + " holds a character that Windows-1251 lacks";
@@ -210,7 +213,8 @@ bool applySettings(const DeviceSettings& settings, DeviceSetup& setup, std::stri
   };
   if (!latin1(settings.login, config.login, "the login") ||
       !latin1(settings.password, config.password, "the password") ||
-      !cp1251(settings.text1, config.text1, "text1") || !cp1251(settings.text2, config.text2, "text2")) {
+      !cp1251(settings.text1, config.text1, "text1") ||
+      !cp1251(settings.text2, config.text2, "text2")) {
     return false;
   }
   if (settings.boardId) config.boardId = *settings.boardId;

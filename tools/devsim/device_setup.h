@@ -36,9 +36,9 @@ bool applySettings(const DeviceSettings& settings, DeviceSetup& setup, std::stri
 
 // Readings of the values the command line and the file share. Each gives nothing on bad input.
 std::optional<std::uint32_t> parseLoopbackAddress(const std::string& text);  // network order
-std::optional<std::uint32_t> parseUnsigned(const std::string& text);       // decimal or 0x-hex
-std::optional<std::uint32_t> parseSerial(const std::string& text);         // "3.7" or a number
-std::optional<std::uint16_t> parseVersion(const std::string& text);        // "1.2"
+std::optional<std::uint32_t> parseUnsigned(const std::string& text);         // decimal or 0x-hex
+std::optional<std::uint32_t> parseSerial(const std::string& text);           // "3.7" or a number
+std::optional<std::uint16_t> parseVersion(const std::string& text);          // "1.2"
 std::optional<SubordinateConfig> parseSubordinate(const std::string& text);  // "5" or "5:11223344"
 
 // Reads the configuration file: the settings of every device, and one object per address in

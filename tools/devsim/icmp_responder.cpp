@@ -38,7 +38,8 @@ std::uint32_t addressAt(ByteView datagram, std::size_t offset) {
 
 bool writeFile(const std::filesystem::path& path, const Bytes& bytes, std::string& error) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) error = "cannot write " + path.string();
   return static_cast<bool>(out);
 }
@@ -66,10 +67,11 @@ bool IcmpResponder::open(std::string& error) {
   socket_ = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (socket_ < 0) {
     const int code = errno;
-    error = "cannot open a raw ICMP socket: " + errorText(code) +
-            (code == EPERM || code == EACCES
-                 ? " (korvel-devsim needs CAP_NET_RAW: run it as root, or through scripts/with-devsim)"
-                 : "");
+    error =
+        "cannot open a raw ICMP socket: " + errorText(code) +
+        (code == EPERM || code == EACCES
+             ? " (korvel-devsim needs CAP_NET_RAW: run it as root, or through scripts/with-devsim)"
+             : "");
     return false;
   }
   // Only echo requests, not the replies we send ourselves nor anything else of the host.
@@ -164,8 +166,13 @@ void IcmpResponder::handleDatagram(ByteView datagram) {
   device->lastPeer = peer;
   device->lastIdentifier = echo->identifier;
   device->lastSequence = echo->sequence;
-  Outgoing reply{now + std::min(answer.delay, maxDelay_), sent_++, from, peer, echo->identifier,
-                 echo->sequence, *answer.reply};
+  Outgoing reply{now + std::min(answer.delay, maxDelay_),
+                 sent_++,
+                 from,
+                 peer,
+                 echo->identifier,
+                 echo->sequence,
+                 *answer.reply};
   if (answer.delay.count() > 0) {
     outgoing_.push(std::move(reply));
   } else {
@@ -182,7 +189,8 @@ void IcmpResponder::sendDue() {
 }
 
 void IcmpResponder::send(const Outgoing& reply) {
-  const auto size = writeIcmpEcho(packet_, kIcmpEchoReply, reply.identifier, reply.sequence, reply.frame);
+  const auto size =
+      writeIcmpEcho(packet_, kIcmpEchoReply, reply.identifier, reply.sequence, reply.frame);
   if (!size) return;
   sockaddr_in to{};
   to.sin_family = AF_INET;

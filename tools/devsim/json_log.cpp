@@ -23,8 +23,12 @@ std::string toJsonLine(const ConversationEntry& entry, const EchoContext& contex
       {"repeated", entry.repeated},
   };
   switch (entry.kind) {
-    case RequestKind::Malformed: line["problem"] = std::string(entry.problem); break;
-    case RequestKind::DeviceCommand: line["code"] = entry.code; break;
+    case RequestKind::Malformed:
+      line["problem"] = std::string(entry.problem);
+      break;
+    case RequestKind::DeviceCommand:
+      line["code"] = entry.code;
+      break;
     case RequestKind::BusCommand:
       line["bus_address"] = entry.busAddress;
       line["code"] = entry.code;
@@ -34,7 +38,9 @@ std::string toJsonLine(const ConversationEntry& entry, const EchoContext& contex
       line["code"] = entry.code;
       line["data_length"] = entry.dataLength;
       break;
-    case RequestKind::RawRecord: line["data_length"] = entry.dataLength; break;
+    case RequestKind::RawRecord:
+      line["data_length"] = entry.dataLength;
+      break;
   }
   auto faults = nlohmann::json::array();
   for (const FaultKind fault : entry.faults) faults.push_back(std::string(faultKindName(fault)));

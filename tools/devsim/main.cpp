@@ -71,25 +71,32 @@ struct Options {
 
 void addOptions(CLI::App& app, Options& options) {
   app.add_option("-a,--address", options.addresses,
-                 "Loopback address to answer for; repeatable (default 127.0.0.2 when no device is configured)");
-  app.add_option("-c,--config", options.configFile, "JSON configuration of the devices")->check(CLI::ExistingFile);
+                 "Loopback address to answer for; repeatable (default 127.0.0.2 when no device is "
+                 "configured)");
+  app.add_option("-c,--config", options.configFile, "JSON configuration of the devices")
+      ->check(CLI::ExistingFile);
   app.add_option("--login", options.login, "Login the device takes (default admin)");
   app.add_option("--password", options.password, "Password the device takes (default admin)");
   app.add_option("--board-id", options.boardId, "Board id (default 0x000012AB)");
   app.add_option("--serial", options.serial, "Serial number as HIGH.LOW (default 3.7)");
   app.add_option("--text1", options.text1, "First text of the information reply (default BOOT)");
   app.add_option("--text2", options.text2, "Second text of the information reply (default MAIN)");
-  app.add_option("--boot-version", options.bootVersion, "Boot monitor version MAJOR.MINOR (default 1.2)");
-  app.add_option("--program-version", options.programVersion, "Main program version MAJOR.MINOR (default 2.5)");
-  app.add_flag("--boot-monitor", options.bootMonitor, "Start in the boot monitor, as if started by hand");
+  app.add_option("--boot-version", options.bootVersion,
+                 "Boot monitor version MAJOR.MINOR (default 1.2)");
+  app.add_option("--program-version", options.programVersion,
+                 "Main program version MAJOR.MINOR (default 2.5)");
+  app.add_flag("--boot-monitor", options.bootMonitor,
+               "Start in the boot monitor, as if started by hand");
   app.add_option("--subordinate", options.subordinates,
                  "Subordinate on the bus: ADDRESS[:SAVEDVALUE as 8 hex digits]; repeatable");
   app.add_option("--fault", options.settings.faults, "Fault to inject (see below); repeatable");
   app.add_option("--seed", options.seed, "Seed of the random faults (default 1)");
   app.add_option("--log", options.logFile, "Write the conversation to this file as JSON lines");
-  app.add_option("--dump-dir", options.dumpDir, "At exit, write the programmed bytes into this folder");
+  app.add_option("--dump-dir", options.dumpDir,
+                 "At exit, write the programmed bytes into this folder");
   app.add_option("--ready-file", options.readyFile, "Create this file once listening");
-  app.add_option("--max-delay", options.maxDelayMs, "Longest delay a fault may cause, in ms (default 10000)");
+  app.add_option("--max-delay", options.maxDelayMs,
+                 "Longest delay a fault may cause, in ms (default 10000)");
   app.add_flag("--stop-with-parent", options.stopWithParent,
                "Stop (as on SIGTERM) when the process that started it ends");
   app.footer(kFooter);
@@ -109,7 +116,8 @@ DeviceSettings commandLineSettings(const Options& options, const CLI::App& app) 
   return s;
 }
 
-bool readNumbers(const Options& options, const CLI::App& app, DeviceSettings& s, std::string& error) {
+bool readNumbers(const Options& options, const CLI::App& app, DeviceSettings& s,
+                 std::string& error) {
   const auto given = [&](const char* name) { return app.count(name) > 0; };
   const auto take = [&](const char* name, const std::string& text, auto parse, auto& out) {
     if (!given(name)) return true;
@@ -128,7 +136,8 @@ bool readNumbers(const Options& options, const CLI::App& app, DeviceSettings& s,
     for (const auto& text : options.subordinates) {
       const auto sub = parseSubordinate(text);
       if (!sub) {
-        error = "bad subordinate " + text + " (ADDRESS 0-253, optionally :SAVEDVALUE as 8 hex digits)";
+        error =
+            "bad subordinate " + text + " (ADDRESS 0-253, optionally :SAVEDVALUE as 8 hex digits)";
         return false;
       }
       s.subordinates->push_back(*sub);
@@ -142,7 +151,8 @@ bool addDevice(const std::string& address, const std::vector<const DeviceSetting
   DeviceSetup setup;
   const auto parsed = parseLoopbackAddress(address);
   if (!parsed) {
-    error = "bad address " + address + " (the simulator answers for loopback addresses 127.x.x.x only)";
+    error =
+        "bad address " + address + " (the simulator answers for loopback addresses 127.x.x.x only)";
     return false;
   }
   for (const auto& existing : setups) {
@@ -242,7 +252,7 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = requestStop;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
