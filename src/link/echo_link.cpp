@@ -1,7 +1,6 @@
 #include "link/echo_link.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "link/crc16.h"
@@ -22,8 +21,16 @@ std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) 
   lastReplyRoom_ = need;
   const MutableByteView replyData(replyBuffer_.data() + kReplyRecordSize, room);
   const auto received = channel_->echo(targetAddress_, bytes, replyData, timeoutMs);
+  if (!received) dropRefusedChannel();
   if (!received || *received > room) return std::nullopt;
   return ByteView(replyData.data(), *received);
+}
+
+void EchoLink::dropRefusedChannel() {
+  if (const EchoFailure* refusal = channel_->refusal()) {
+    openFailure_ = *refusal;
+    channel_.reset();
+  }
 }
 
 bool EchoLink::isValidReply(ByteView reply, std::uint16_t requestLength) const {
@@ -62,11 +69,6 @@ std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t t
     return reply->first(FrameHeader::kSize + getLe16(*reply, FrameHeader::kLengthOffset));
   }
   return std::nullopt;
-}
-
-std::uint32_t newSessionToken() {
-  const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-  return static_cast<std::uint32_t>(ticks);
 }
 
 std::uint32_t hostToNetworkAddress(std::uint32_t hostOrder) {

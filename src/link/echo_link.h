@@ -27,7 +27,8 @@ class EchoLink {
   std::uint32_t sequence() const { return sequence_; }
   std::uint32_t targetAddress() const { return targetAddress_; }
 
-  // False when the echo facility could not be opened; every send then returns nothing at once.
+  // False when the echo facility could not be opened, or refused a send for good; every send
+  // then returns nothing at once, and openFailure() says why.
   bool isOpen() const { return channel_ != nullptr; }
   const EchoFailure& openFailure() const { return openFailure_; }
 
@@ -45,6 +46,7 @@ class EchoLink {
 
  private:
   bool isValidReply(ByteView reply, std::uint16_t requestLength) const;
+  void dropRefusedChannel();
 
   EchoFailure openFailure_;  // before channel_: opening the channel fills it in
   std::unique_ptr<EchoChannel> channel_;

@@ -36,6 +36,11 @@ class EchoChannel {
   // a send the OS refuses all give nothing.
   virtual std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
                                           MutableByteView replyData, std::uint32_t timeoutMs) = 0;
+
+  // Why the OS refused the last send outright, when that holds for every later send too (ICMP
+  // not permitted to this process, found only when sending); nothing otherwise. A facility may
+  // open and still refuse: Windows' ICMP helper opens its handle before anything is sent.
+  virtual const EchoFailure* refusal() const { return nullptr; }
 };
 
 // Opens echo channels; one implementation per operating system, and the simulated device in

@@ -87,7 +87,11 @@ void DeviceProgrammer::queryDeviceInfo() {
         panel_.setProgressPosition(attempt);
         reply = sendCommand(command, 1);
       }
-      if (reply) info = isGood(reply) ? formatDeviceInfo(*reply) : text::kDeviceError;
+      if (reply) {
+        info = isGood(reply) ? formatDeviceInfo(*reply) : text::kDeviceError;
+      } else if (!link_->isOpen()) {
+        info = icmpAccessText();  // the facility opened, but refused to send
+      }
     }
   }
   panel_.setInfoText(info);

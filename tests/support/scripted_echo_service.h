@@ -37,6 +37,8 @@ class ScriptedEchoService : public EchoService {
   std::function<std::optional<Bytes>(ByteView request)> responder;
 
   EchoFailure refuseWith;
+  // When set, the channels open but every send is refused for this reason.
+  std::optional<EchoFailure> refuseSendsWith;
   std::deque<std::optional<Bytes>> answers;
   std::vector<Sent> sent;
   int opened = 0;
@@ -48,6 +50,7 @@ class ScriptedEchoService : public EchoService {
     std::optional<std::size_t> echo(std::uint32_t target, ByteView data, MutableByteView replyData,
                                     std::uint32_t) override {
       owner_.sent.push_back({target, Bytes(data.begin(), data.end()), replyData.size()});
+      if (owner_.refuseSendsWith) return std::nullopt;
       std::optional<Bytes> answer;
       if (owner_.responder) {
         answer = owner_.responder(data);
@@ -58,6 +61,9 @@ class ScriptedEchoService : public EchoService {
       if (!answer || answer->size() > replyData.size()) return std::nullopt;
       std::copy(answer->begin(), answer->end(), replyData.begin());
       return answer->size();
+    }
+    const EchoFailure* refusal() const override {
+      return owner_.refuseSendsWith ? &*owner_.refuseSendsWith : nullptr;
     }
 
    private:
