@@ -2,20 +2,24 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 namespace korvel::test {
 
 // A file in a private temporary folder, removed with the folder when the test ends.
 class TempDir {
  public:
+  // A name nobody holds yet, made here and now (create_directory fails on one that exists).
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    do {
+      path_ = base / ("korvel-test-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
   }
   ~TempDir() {
     std::error_code ignored;
