@@ -55,6 +55,8 @@ class SimulatedDevice {
   // Power cycle: the main program runs again; programmed bytes stay.
   void restart();
 
+  // Everything the boot monitor took since the device was made, in order (likewise each
+  // subordinate's programmedData), so that a test compares it with the image it sent.
   const Bytes& programmedData() const { return programmedData_; }
   std::size_t programmedRecords() const { return programmedRecords_; }
 
