@@ -11,6 +11,9 @@ KORVEL_BUILD_PACKAGES=(
 
 KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core imagemagick)
 
+# The Windows build: MinGW-w64 cross-compilers and Wine to run what they build (scripts/test-windows).
+KORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
+
 # Installs whatever of the given packages is missing; quiet when all are there.
 korvel_install_packages() {
   local missing=()
