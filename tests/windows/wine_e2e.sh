@@ -5,7 +5,7 @@
 # session that scripts/test-windows makes (scripts/netns-exec, scripts/wine-session).
 #
 # usage: wine_e2e.sh CASE KORVEL_CLI_EXE KORVEL_DEVSIM E2E_CLI_FIXTURE
-#   CASE: old-windows | icmp-refused | icmp-refused-old-windows
+#   CASE: old-windows | icmp-refused | icmp-refused-old-windows | cyrillic-path
 set -euo pipefail
 
 if (($# != 4)); then
@@ -133,6 +133,18 @@ case $case_name in
     grep -q "^IcmpSendEcho: " "$work/cli.out" || fail "the refused call is not named"
     [[ $(head -n 1 "$work/cli.err") == "$(program_text kNoIcmpAccess)" ]] ||
       fail "the programming run did not stop on the ICMP diagnosis"
+    ;;
+
+  cyrillic-path)
+    # Operators keep images in folders named in Russian; such a name is not in every ANSI code
+    # page (Wine's here is 1252), so the program must take its arguments in UTF-16.
+    folder="$work/Прошивки пульта"
+    mkdir -p "$folder"
+    "$fixture" image "$folder/образ №1.qlxfw" "$work/device.data"
+    run_cli -- program "$folder/образ №1.qlxfw" "${credentials[@]}"
+    expect_status 0
+    [[ ! -s $work/cli.err ]] || fail "stderr is not empty"
+    cmp -s "$dumps/$device.bin" "$work/device.data" || fail "the device's bytes differ from the image's"
     ;;
 
   *)
