@@ -49,11 +49,12 @@ class SystemIcmpHelper final : public IcmpHelper {
   DWORD majorVersion() override {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
-    // Deprecated for feature tests, but it is what tells the old echo call from the new one.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    // Deprecated in Microsoft's headers for feature tests, but it is what tells the old echo
+    // call from the new one.
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)
+#endif
     if (!::GetVersionExW(&version)) return 0;
-#pragma GCC diagnostic pop
     return version.dwMajorVersion;
   }
 
@@ -108,7 +109,8 @@ WindowsEchoChannel::~WindowsEchoChannel() {
   helper_.closeHandle(icmp_);
   for (OutstandingEcho& echo : outstanding_) {
     if (::WaitForSingleObject(echo.event, kOutstandingGraceMs) != WAIT_OBJECT_0) {
-      new std::vector<std::uint8_t>(std::move(echo.buffer));  // the system may still write here
+      // The system may still write here: the buffer stays allocated for good.
+      static_cast<void>(new std::vector<std::uint8_t>(std::move(echo.buffer)));
     }
     ::CloseHandle(echo.event);
   }
