@@ -6,6 +6,7 @@
 #include <QTranslator>
 
 #include "common/texts.h"
+#include "link/socket_layer.h"
 #include "ui/korvel_dlg.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
@@ -14,6 +15,10 @@
 namespace korvel {
 
 CKorvelApp::CKorvelApp(int& argc, char** argv) : application_(argc, argv) {}
+
+CKorvelApp::~CKorvelApp() {
+  if (socketsStarted_) stopSocketLayer();
+}
 
 QString CKorvelApp::executableName() {
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
@@ -33,7 +38,8 @@ int CKorvelApp::run() {
   QCoreApplication::setApplicationName(executableName());
   QGuiApplication::setWindowIcon(applicationIcon());
   loadQtTranslations();
-  if (!sockets_.start()) {
+  socketsStarted_ = startSocketLayer();
+  if (!socketsStarted_) {
     MessageBox::warning(nullptr, QCoreApplication::applicationName(),
                         toQString(text::kSocketsFailed));
     return 1;

@@ -2,8 +2,6 @@
 
 #include <QApplication>
 
-#include "app/socket_layer.h"
-
 namespace korvel {
 
 // The application: starts the socket layer and runs the main window modally; when the window
@@ -11,6 +9,9 @@ namespace korvel {
 class CKorvelApp {
  public:
   CKorvelApp(int& argc, char** argv);
+  ~CKorvelApp();
+  CKorvelApp(const CKorvelApp&) = delete;
+  CKorvelApp& operator=(const CKorvelApp&) = delete;
 
   // The exit code: 0 once the window has closed, 1 when the socket layer would not start.
   int run();
@@ -23,7 +24,7 @@ class CKorvelApp {
   void loadQtTranslations();
 
   QApplication application_;
-  SocketLayer sockets_;
+  bool socketsStarted_ = false;
 };
 
 }  // namespace korvel

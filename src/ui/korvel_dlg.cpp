@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -136,6 +137,10 @@ void CKorvelDlg::createControls() {
   infoBox_->setTabChangesFocus(true);
   infoBox_->setFocusPolicy(Qt::StrongFocus);
   infoBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  // Like the template's edit, the box has no scroll bars: its four lines of device information
+  // fill it, and anything longer scrolls with the caret or the wheel.
+  infoBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  infoBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   infoBox_->document()->setDocumentMargin(1);
   infoBox_->setAccessibleName(toQString(text::kInfoBoxName));
 
@@ -229,12 +234,15 @@ void CKorvelDlg::done(int result) {
 
 template <typename Conversation>
 void CKorvelDlg::converse(Conversation&& conversation) {
+  // Switching the inputs off takes the focus from the button that was pressed; it gets it back.
+  const QPointer<QWidget> focused = QApplication::focusWidget();
   ++conversations_;
   struct Leave {
     int& count;
     ~Leave() { --count; }
   } leave{conversations_};
   conversation();
+  if (focused && focused->isEnabled() && focused->window() == this) focused->setFocus();
 }
 
 void CKorvelDlg::programDevice() {

@@ -23,6 +23,17 @@ TEST_F(WindowRun, InfoShowsWhatTheDeviceReports) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(WindowRun, ThePressedButtonHasTheFocusAgainAfterItsConversation) {
+  openWindowFor(writeBootImage(1));
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  button(control::kInfo)->setFocus();
+  QTest::keyClick(button(control::kInfo), Qt::Key_Space);
+  EXPECT_FALSE(infoBox()->toPlainText().isEmpty());
+  EXPECT_EQ(QApplication::focusWidget(), button(control::kInfo));
+}
+
 TEST_F(WindowRun, ProgramsTheWholeImageAndReturnsToIdle) {
   openWindowFor(writeBootImage(5));
   QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
