@@ -9,7 +9,7 @@ KORVEL_BUILD_PACKAGES=(
   iproute2 procps util-linux nftables
 )
 
-KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core imagemagick)
+KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core qt6-translations-l10n imagemagick openbox xdotool)
 
 # The Windows build: MinGW-w64 cross-compilers and Wine to run what they build (scripts/test-windows).
 KORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
