@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "common/texts.h"
+#include "ui/about_item.h"
 #include "ui/dialog_units.h"
 #include "modal.h"
 #include "window_fixture.h"
@@ -145,6 +146,15 @@ TEST_F(WindowLayout, AboutItemSitsInTheContextMenuAndOpensTheAboutBox) {
   about->trigger();
   EXPECT_EQ(aboutTitle, toQString(text::kAboutTitle));
   EXPECT_TRUE(mentionsVersion);
+}
+
+TEST(AboutItem, AnEmptyTextAddsNoItem) {
+  QWidget window;
+  bool opened = false;
+  addAboutItem(window, QString(), [&] { opened = true; });
+  EXPECT_TRUE(window.actions().isEmpty());
+  EXPECT_EQ(window.contextMenuPolicy(), Qt::DefaultContextMenu);
+  EXPECT_FALSE(opened);
 }
 
 }  // namespace

@@ -44,6 +44,12 @@ TEST_F(WindowSettings, FirstStartShowsTheDefaults) {
 
 enum class Ending { ExitButton, EnterInPathField, EnterInPasswordField, Escape, CloseBox };
 
+std::string endingName(const ::testing::TestParamInfo<Ending>& ending) {
+  constexpr const char* kNames[] = {"ExitButton", "EnterInPathField", "EnterInPasswordField",
+                                    "Escape", "CloseBox"};
+  return kNames[static_cast<int>(ending.param)];
+}
+
 class WindowEnding : public WindowTest, public ::testing::WithParamInterface<Ending> {
  protected:
   void end(CKorvelDlg& dialog) {
@@ -98,7 +104,8 @@ TEST_P(WindowEnding, EndsTheWindowAndSavesTheSettingsInOrder) {
 INSTANTIATE_TEST_SUITE_P(EveryWayOut, WindowEnding,
                          ::testing::Values(Ending::ExitButton, Ending::EnterInPathField,
                                            Ending::EnterInPasswordField, Ending::Escape,
-                                           Ending::CloseBox));
+                                           Ending::CloseBox),
+                         endingName);
 
 TEST_F(WindowSettings, BlankPartsOfTheAddressAreSavedAsZero) {
   openWindow();
