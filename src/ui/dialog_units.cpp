@@ -22,8 +22,8 @@ DialogUnits::DialogUnits(int baseWidth, int baseHeight)
 DialogUnits DialogUnits::forFont(const QFont& font) {
   const QFontMetrics metrics(font);
   // Windows averages the 52 Latin letters and rounds the way its dialog manager does.
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return DialogUnits((letters / 26 + 1) / 2, metrics.height());
 }
 

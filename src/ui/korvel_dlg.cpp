@@ -58,8 +58,7 @@ QString withoutMnemonic(QString text) { return text.remove(QLatin1Char('&')); }
 // brackets only tells Qt the pattern and stays hidden. "*" rather than "*.*": on this side of the
 // platform fence "*.*" would leave out files without an extension.
 QString nameFilter(const char* shown, const char* pattern) {
-  return toQString(shown) + QStringLiteral(" (") + QString::fromLatin1(pattern) +
-         QLatin1Char(')');
+  return toQString(shown) + QStringLiteral(" (") + QString::fromLatin1(pattern) + QLatin1Char(')');
 }
 
 }  // namespace
@@ -113,8 +112,8 @@ void CKorvelDlg::createControls() {
                               control::kProgram, "programButton", {192, 114, 42, 12});
   connect(programButton_, &QPushButton::clicked, this, &CKorvelDlg::programDevice);
 
-  progressBar_ = addControl(new QProgressBar(this), control::kProgress, "progressBar",
-                            {6, 84, 270, 6});
+  progressBar_ =
+      addControl(new QProgressBar(this), control::kProgress, "progressBar", {6, 84, 270, 6});
   progressBar_->setTextVisible(false);
   progressBar_->setRange(0, 100);
   progressBar_->setValue(0);
@@ -153,8 +152,8 @@ void CKorvelDlg::createControls() {
                            "helpButton", {240, 6, 37, 12});
   connect(helpButton_, &QPushButton::clicked, this, &CKorvelDlg::showHelp);
 
-  summaryField_ = addControl(new QLabel(toQString(text::kSummaryTemplate), this),
-                             control::kSummary, "summaryField", {6, 66, 270, 12});
+  summaryField_ = addControl(new QLabel(toQString(text::kSummaryTemplate), this), control::kSummary,
+                             "summaryField", {6, 66, 270, 12});
   summaryField_->setFrameStyle(QFrame::Box | QFrame::Plain);
   summaryField_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   summaryField_->setIndent(3);
@@ -168,8 +167,8 @@ void CKorvelDlg::createControls() {
   credentialsLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   credentialsLabel_->setBuddy(loginField_);
 
-  passwordField_ = addControl(new QLineEdit(this), control::kPassword, "passwordField",
-                              {126, 114, 60, 12});
+  passwordField_ =
+      addControl(new QLineEdit(this), control::kPassword, "passwordField", {126, 114, 60, 12});
   passwordField_->setEchoMode(QLineEdit::Password);
   passwordField_->setAccessibleName(toQString(text::kPasswordFieldName));
 
@@ -179,7 +178,8 @@ void CKorvelDlg::createControls() {
   for (QLabel* label : {ipLabel_, summaryField_, credentialsLabel_}) {
     label->setTextFormat(Qt::PlainText);
   }
-  for (QPushButton* button : {exitButton_, programButton_, browseButton_, infoButton_, helpButton_}) {
+  for (QPushButton* button :
+       {exitButton_, programButton_, browseButton_, infoButton_, helpButton_}) {
     button->setAccessibleName(withoutMnemonic(button->text()));
   }
   viaBootBox_->setAccessibleName(viaBootBox_->text());
@@ -300,7 +300,9 @@ std::string CKorvelDlg::password() const { return toUtf8(passwordField_->text())
 bool CKorvelDlg::viaBoot() const { return viaBootBox_->isChecked(); }
 std::string CKorvelDlg::imagePath() const { return toUtf8(pathField_->text()); }
 
-void CKorvelDlg::setSummaryText(const std::string& text) { summaryField_->setText(toQString(text)); }
+void CKorvelDlg::setSummaryText(const std::string& text) {
+  summaryField_->setText(toQString(text));
+}
 
 void CKorvelDlg::setInfoText(const std::string& text) {
   QString shown = toQString(text);
@@ -326,9 +328,9 @@ void CKorvelDlg::setProgressPosition(std::int64_t position) {
 }
 
 void CKorvelDlg::enableInputs(bool enable) {
-  for (QWidget* input : std::initializer_list<QWidget*>{
-           programButton_, ipField_, browseButton_, pathField_, infoButton_, loginField_,
-           passwordField_, viaBootBox_}) {
+  for (QWidget* input :
+       std::initializer_list<QWidget*>{programButton_, ipField_, browseButton_, pathField_,
+                                       infoButton_, loginField_, passwordField_, viaBootBox_}) {
     input->setEnabled(enable);
   }
 }

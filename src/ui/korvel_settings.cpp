@@ -54,7 +54,8 @@ std::optional<std::uint32_t> settingAsNumber(const QVariant& value) {
 
 KorvelSettings::KorvelSettings(const QString& applicationName)
     : settings_(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(kOrganisation),
-                applicationName.isEmpty() ? QCoreApplication::applicationName() : applicationName) {}
+                applicationName.isEmpty() ? QCoreApplication::applicationName() : applicationName) {
+}
 
 std::uint32_t KorvelSettings::readInteger(const QString& section, const QString& name,
                                           std::uint32_t fallback) {

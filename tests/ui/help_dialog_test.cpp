@@ -41,13 +41,13 @@ TEST(HelpDialog, ThePageExplainsBothProceduresInRussian) {
   CHelpDialog help;
   const QString page = help.browser()->toPlainText();
   EXPECT_TRUE(help.browser()->documentTitle().isEmpty());
-  for (const char* mentioned : {text::kProgramButton, text::kBrowseButton, text::kInfoButton,
-                                text::kViaBootBox}) {
+  for (const char* mentioned :
+       {text::kProgramButton, text::kBrowseButton, text::kInfoButton, text::kViaBootBox}) {
     EXPECT_TRUE(page.contains(toQString(mentioned))) << mentioned;
   }
-  for (const char* part : {"Подготовка", "Простой способ", "Расширенный способ",
-                           "Дополнительные сведения", ".qlxfw", "10 секунд",
-                           "документации на устройство"}) {
+  for (const char* part :
+       {"Подготовка", "Простой способ", "Расширенный способ", "Дополнительные сведения", ".qlxfw",
+        "10 секунд", "документации на устройство"}) {
     EXPECT_TRUE(page.contains(QString::fromUtf8(part))) << part;
   }
 }

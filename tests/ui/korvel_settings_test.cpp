@@ -18,9 +18,7 @@ namespace {
 // The real per-user store, kept in a folder of the test's own.
 class SettingsFile : public ::testing::Test {
  protected:
-  SettingsFile() {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
-  }
+  SettingsFile() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path()); }
   ~SettingsFile() override {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        qEnvironmentVariable("XDG_CONFIG_HOME"));

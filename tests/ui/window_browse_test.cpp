@@ -29,7 +29,8 @@ TEST_F(WindowBrowse, OpensAnOpenDialogWithTheTwoFiltersImagesFirst) {
   QTest::mouseClick(button(control::kBrowse), Qt::LeftButton);
   EXPECT_EQ(mode, QFileDialog::AcceptOpen);
   EXPECT_TRUE(suffix.isEmpty());
-  EXPECT_EQ(shownFilters, (QStringList{toQString(text::kFilterImages), toQString(text::kFilterAll)}));
+  EXPECT_EQ(shownFilters,
+            (QStringList{toQString(text::kFilterImages), toQString(text::kFilterAll)}));
   EXPECT_EQ(activeFilter, 0);
 }
 
@@ -46,8 +47,9 @@ TEST_F(WindowBrowse, CancelRescansThePathAlreadyInTheField) {
 }
 
 TEST_F(WindowBrowse, AChosenFileReplacesThePathAndIsScanned) {
-  const auto image = files.write("sub.qlxfw", ImageBuilder().name("SUB").version(1, 0).address(0)
-                                                  .data(3, samplePayload(4, 1)).bytes());
+  const auto image = files.write(
+      "sub.qlxfw",
+      ImageBuilder().name("SUB").version(1, 0).address(0).data(3, samplePayload(4, 1)).bytes());
   openWindow();
   field(control::kPath)->setText(QStringLiteral("old path"));
   whenModalOpens<QFileDialog>([&](QFileDialog& dialog) {

@@ -16,6 +16,8 @@
 #include "devsim/simulated_device.h"
 #include "devsim/simulated_echo_service.h"
 #include "link/echo_link.h"
+#include "modal.h"
+#include "recording_settings.h"
 #include "support/recording_pauses.h"
 #include "support/temp_file.h"
 #include "ui/control_ids.h"
@@ -23,8 +25,6 @@
 #include "ui/korvel_dlg.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
-#include "modal.h"
-#include "recording_settings.h"
 
 namespace korvel::test {
 
@@ -79,10 +79,18 @@ class WindowTest : public ::testing::Test {
 
   QPushButton* button(int id) const { return qobject_cast<QPushButton*>(window->control(id)); }
   QLineEdit* field(int id) const { return qobject_cast<QLineEdit*>(window->control(id)); }
-  IpAddressEdit* ipField() const { return qobject_cast<IpAddressEdit*>(window->control(control::kIpField)); }
-  QCheckBox* viaBootBox() const { return qobject_cast<QCheckBox*>(window->control(control::kViaBoot)); }
-  QPlainTextEdit* infoBox() const { return qobject_cast<QPlainTextEdit*>(window->control(control::kInfoBox)); }
-  QProgressBar* progressBar() const { return qobject_cast<QProgressBar*>(window->control(control::kProgress)); }
+  IpAddressEdit* ipField() const {
+    return qobject_cast<IpAddressEdit*>(window->control(control::kIpField));
+  }
+  QCheckBox* viaBootBox() const {
+    return qobject_cast<QCheckBox*>(window->control(control::kViaBoot));
+  }
+  QPlainTextEdit* infoBox() const {
+    return qobject_cast<QPlainTextEdit*>(window->control(control::kInfoBox));
+  }
+  QProgressBar* progressBar() const {
+    return qobject_cast<QProgressBar*>(window->control(control::kProgress));
+  }
   QString summaryText() const {
     return window->control(control::kSummary)->property("text").toString();
   }
@@ -115,4 +123,6 @@ class WindowTest : public ::testing::Test {
 }  // namespace korvel::test
 
 // Readable failures for QString values.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}

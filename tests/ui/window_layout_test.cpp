@@ -3,9 +3,9 @@
 #include <QTest>
 
 #include "common/texts.h"
+#include "modal.h"
 #include "ui/about_item.h"
 #include "ui/dialog_units.h"
-#include "modal.h"
 #include "window_fixture.h"
 
 namespace korvel::test {
@@ -105,9 +105,9 @@ TEST_F(WindowLayout, TabWalksTheControlsInTemplateOrderStartingAtExit) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(focusedControl());
   }
-  const std::vector<int> expected{control::kExit,    control::kIpField, control::kProgram,
-                                  control::kPath,    control::kBrowse,  control::kInfo,
-                                  control::kInfoBox, control::kHelp,    control::kLogin,
+  const std::vector<int> expected{control::kExit,     control::kIpField, control::kProgram,
+                                  control::kPath,     control::kBrowse,  control::kInfo,
+                                  control::kInfoBox,  control::kHelp,    control::kLogin,
                                   control::kPassword, control::kViaBoot, control::kExit};
   EXPECT_EQ(visited, expected);
 }
@@ -119,9 +119,13 @@ TEST_F(WindowLayout, SummaryShowsWhyAMissingImageCannotBeReadRightAfterStart) {
 }
 
 TEST_F(WindowLayout, SummaryShowsTheRestoredImage) {
-  const auto image = files.write("образ прошивки.qlxfw",
-                                 ImageBuilder().name("MAIN").version(2, 5).address(3)
-                                     .data(kBootRecordType, samplePayload(8, 1)).bytes());
+  const auto image =
+      files.write("образ прошивки.qlxfw", ImageBuilder()
+                                              .name("MAIN")
+                                              .version(2, 5)
+                                              .address(3)
+                                              .data(kBootRecordType, samplePayload(8, 1))
+                                              .bytes());
   settings.texts[QStringLiteral("File/Path")] = QString::fromStdString(image.string());
   openWindow();
   EXPECT_EQ(summaryText(), QStringLiteral("'MAIN' v2.5 addr 3"));

@@ -128,8 +128,8 @@ TEST_F(WindowRun, ClosingDuringARunWaitsForTheRunThenClosesAndSaves) {
     QTest::mouseClick(button(control::kExit), Qt::LeftButton);
     window->close();  // the close box as well
     visibleAfterExit = window->isVisible();
-    savedBeforeRunEnded = !settings.accesses.empty() &&
-                          settings.accesses.back().what.rfind("write", 0) == 0;
+    savedBeforeRunEnded =
+        !settings.accesses.empty() && settings.accesses.back().what.rfind("write", 0) == 0;
   });
   QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
 

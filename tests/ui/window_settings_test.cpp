@@ -12,7 +12,8 @@ using WindowSettings = WindowTest;
 TEST_F(WindowSettings, RestoresInOrderWithTheFirstLinkOpenedForTheRestoredAddress) {
   settings.integers[QStringLiteral("Comm/IpAddr")] = 0xC0A8000A;
   settings.integers[QStringLiteral("Comm/FromBoot")] = 1;
-  settings.texts[QStringLiteral("File/Path")] = QStringLiteral("/тест/папка с пробелами/образ 1.qlxfw");
+  settings.texts[QStringLiteral("File/Path")] =
+      QStringLiteral("/тест/папка с пробелами/образ 1.qlxfw");
   openWindow();
 
   EXPECT_EQ(settings.accessNames(),
@@ -88,8 +89,9 @@ TEST_P(WindowEnding, EndsTheWindowAndSavesTheSettingsInOrder) {
   end(dialog);
 
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(settings.accessNames(), (std::vector<std::string>{
-                                        "write File/Path", "write Comm/IpAddr", "write Comm/FromBoot"}));
+  EXPECT_EQ(
+      settings.accessNames(),
+      (std::vector<std::string>{"write File/Path", "write Comm/IpAddr", "write Comm/FromBoot"}));
   EXPECT_EQ(settings.texts[QStringLiteral("File/Path")],
             QStringLiteral("C:\\Прошивки\\новая версия.qlxfw"));
   EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], 0xC0A8000Au);
