@@ -126,6 +126,8 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
   CliArguments arguments;
   CLI::App app("Programs firmware images into networked devices over ICMP echo.", kProgramName);
   app.require_subcommand(1);
+  // An image path such as /home/op/x.qlxfw is an argument, never a Windows-style /option.
+  app.allow_windows_style_options(false);
   app.failure_message(usageMessage);
 
   auto* info = app.add_subcommand(

@@ -219,5 +219,11 @@ TEST_F(RunCliTest, SummaryExitsZeroOnlyForASummary) {
   EXPECT_EQ(echo.opened, 0);
 }
 
+TEST_F(RunCliTest, AnImagePathStartingWithASlashIsNoOption) {
+  const CliResult result = runCliWith(environment, {"summary", "/no-such-folder/x.qlxfw"});
+  EXPECT_EQ(result.exitCode, kExitFailure) << result.err;
+  EXPECT_EQ(result.out, std::string(text::kSummaryCannotOpen) + "\n");
+}
+
 }  // namespace
 }  // namespace korvel
