@@ -17,6 +17,7 @@ inline constexpr char kDeviceError[] = "Устройство вернуло ош
 inline constexpr char kCredentialsTooLong[] = "Логин и пароль вместе длиннее 30 символов";
 inline constexpr char kCredentialsBadCharacter[] = "Недопустимый символ в логине или пароле";
 inline constexpr char kNoIcmpAccess[] = "Нет доступа к ICMP";
+// What to do about it on Linux.
 inline constexpr char kNoIcmpAccessFix[] =
     "Разрешите ping-сокеты для группы пользователя (sysctl net.ipv4.ping_group_range) "
     "или дайте программе cap_net_raw";

@@ -21,6 +21,8 @@ struct EchoFailure {
   EchoFailureKind kind = EchoFailureKind::None;
   int nativeCode = 0;  // errno or the Windows error code
   std::string detail;
+  // What the operator can do about it on this operating system; empty when nothing is known.
+  std::string remedy;
 };
 
 // One opened handle of the operating system's ICMP echo facility.

@@ -60,7 +60,7 @@ std::string DeviceProgrammer::icmpAccessText() const {
   const EchoFailure& failure = link_->openFailure();
   std::string out = text::kNoIcmpAccess;
   if (!failure.detail.empty()) out += "\r\n" + failure.detail;
-  if (failure.kind == EchoFailureKind::NotPermitted) out += std::string("\r\n") + text::kNoIcmpAccessFix;
+  if (!failure.remedy.empty()) out += "\r\n" + failure.remedy;
   return out;
 }
 

@@ -184,7 +184,7 @@ TEST_F(RunCliTest, InfoFailuresExitOne) {
   EXPECT_EQ(result.exitCode, kExitFailure);
   EXPECT_EQ(result.out, std::string(text::kCredentialsBadCharacter) + "\n");
 
-  echo.refuseWith = {EchoFailureKind::NotPermitted, 1, "Operation not permitted"};
+  echo.refuseWith = {EchoFailureKind::NotPermitted, 1, "Operation not permitted", ""};
   result = runCliWith(environment, {"info", "--ip", "127.0.0.2"});
   EXPECT_EQ(result.exitCode, kExitFailure);
   EXPECT_TRUE(result.out.starts_with(text::kNoIcmpAccess)) << result.out;

@@ -50,7 +50,7 @@ TEST_F(SimulatedEchoServiceTest, OtherAddressesAreSilentAndTheDeviceHearsNothing
 }
 
 TEST_F(SimulatedEchoServiceTest, ARefusedOpeningGivesALinkWithoutChannel) {
-  service.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted"});
+  service.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted", ""});
   EchoLink link(service, kDevice, 1);
   EXPECT_FALSE(link.isOpen());
   EXPECT_EQ(link.openFailure().kind, EchoFailureKind::NotPermitted);

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "common/texts.h"
 #include "e2e/netns_settings.h"
 #include "e2e/raw_echo_responder.h"
 #include "link/echo_link.h"
@@ -242,6 +243,7 @@ TEST(LinuxEchoServiceOpenTest, WithoutPingGroupAndRawSocketsOpenIsNotPermitted) 
     EXPECT_EQ(failure.nativeCode, EPERM);
     EXPECT_THAT(failure.detail, testing::HasSubstr("ping socket: Permission denied"));
     EXPECT_THAT(failure.detail, testing::HasSubstr("raw ICMP socket: Operation not permitted"));
+    EXPECT_EQ(failure.remedy, text::kNoIcmpAccessFix);
   });
 }
 

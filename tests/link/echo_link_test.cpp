@@ -148,7 +148,7 @@ TEST_F(EchoLinkTest, FramesThatLieAboutTheirLengthAreNotSent) {
 
 TEST(EchoLinkServiceTest, UnavailableServiceAnswersNothingAtOnce) {
   test::ScriptedEchoService service;
-  service.refuseWith = {EchoFailureKind::NotPermitted, 13, "Permission denied"};
+  service.refuseWith = {EchoFailureKind::NotPermitted, 13, "Permission denied", ""};
   EchoLink link(service, 0, kToken);
   EXPECT_FALSE(link.isOpen());
   EXPECT_EQ(link.openFailure().kind, EchoFailureKind::NotPermitted);

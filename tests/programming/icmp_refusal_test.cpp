@@ -13,14 +13,14 @@ namespace {
 class IcmpRefusalTest : public test::ProgrammerTest {
  protected:
   IcmpRefusalTest() {
-    echo.refuseSendsWith = EchoFailure{EchoFailureKind::NotPermitted, 5, "IcmpSendEcho: denied"};
+    echo.refuseSendsWith = EchoFailure{EchoFailureKind::NotPermitted, 5, "IcmpSendEcho: denied", ""};
   }
 };
 
 TEST_F(IcmpRefusalTest, TheInformationQueryNamesTheRefusalAfterOneSend) {
   programmer.queryDeviceInfo();
-  EXPECT_EQ(panel.info, std::string(text::kNoIcmpAccess) + "\r\nIcmpSendEcho: denied\r\n" +
-                            text::kNoIcmpAccessFix);
+  // No remedy known on this platform: the reason is the last line.
+  EXPECT_EQ(panel.info, std::string(text::kNoIcmpAccess) + "\r\nIcmpSendEcho: denied");
   EXPECT_EQ(echo.sent.size(), 1u);
   ASSERT_NE(programmer.link(), nullptr);
   EXPECT_FALSE(programmer.link()->isOpen());

@@ -235,7 +235,7 @@ TEST_F(ProgrammingRunTest, RefusedCredentialsStopTheRunBeforeAnyRequest) {
 }
 
 TEST_F(ProgrammingRunTest, NoIcmpAccessStopsTheRun) {
-  echo.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted"});
+  echo.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted", ""});
   makeRecords(1, 100);
   runImage(bootImage());
   ASSERT_EQ(panel.warnings.size(), 1u);

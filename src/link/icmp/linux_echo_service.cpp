@@ -15,6 +15,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/texts.h"
 #include "link/icmp/icmp_echo_packet.h"
 
 namespace korvel {
@@ -29,7 +30,7 @@ std::string errorText(int code) { return std::system_category().message(code); }
 EchoFailure echoFailure(int code, std::string detail) {
   const bool refused = code == EACCES || code == EPERM;
   return {refused ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable, code,
-          std::move(detail)};
+          std::move(detail), refused ? text::kNoIcmpAccessFix : ""};
 }
 
 // Owns a socket until it is handed to a channel.

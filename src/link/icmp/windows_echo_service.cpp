@@ -90,7 +90,8 @@ EchoFailure windowsEchoFailure(DWORD code, const char* call) {
       isRefusal(code) ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable;
   std::string detail = std::string(call) + ": " + systemMessage(code) + " (" +
                        std::to_string(code) + ")";
-  return {kind, static_cast<int>(code), std::move(detail)};
+  // No remedy to offer: what refuses ICMP on Windows (a firewall, a policy) is not ours to name.
+  return {kind, static_cast<int>(code), std::move(detail), {}};
 }
 
 IcmpHelper& systemIcmpHelper() {
