@@ -6,6 +6,7 @@
 #include "devsim/device_status.h"
 #include "link/bus_command.h"
 #include "link/crc16.h"
+#include "link/device_protocol.h"
 #include "link/frame_header.h"
 
 namespace korvel {
@@ -13,25 +14,15 @@ namespace {
 
 namespace status = device_status;
 
-constexpr std::uint8_t kInfoCommand = 0x03;
-constexpr std::uint8_t kEnterBootMonitor = 0x07;
-
-constexpr std::uint8_t kBusQuery = 0x03;
-constexpr std::uint8_t kBusRestoreAddress = 0x04;
-constexpr std::uint8_t kBusHandBack = 0x05;
-constexpr std::uint8_t kBusLeaveAddress = 0x07;
-constexpr std::uint8_t kBusGetReady = 0x08;
-constexpr std::uint8_t kBusFinish = 0x0B;
-
-// Reply payload offsets (frame offset minus the 12-byte header).
+// Replies are built as payloads: frame offsets less the 12-byte header.
 constexpr std::size_t kMinPayload = reply::kMinLength;
-constexpr std::size_t kBusReplyOffset = kMinPayload;  // frame byte 89
-constexpr std::size_t kSavedValueInBusReply = 32;     // frame bytes 121 to 124
-constexpr std::size_t kBusQueryReplySize = kSavedValueInBusReply + 4;
-constexpr std::size_t kTextSize = 32;
+constexpr std::size_t inPayload(std::size_t frameOffset) { return frameOffset - FrameHeader::kSize; }
+constexpr std::size_t kBusReplyOffset = inPayload(bus::kReplyOffset);
+constexpr std::size_t kBusQueryReplySize =
+    bus::kSavedValueOffset + bus::kSavedValueSize - bus::kReplyOffset;
 
 void putText(Bytes& payload, std::size_t offset, const std::string& text) {
-  const std::size_t size = std::min(text.size(), kTextSize);
+  const std::size_t size = std::min(text.size(), device_info::kTextSize);
   std::copy_n(text.begin(), size, payload.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
@@ -150,9 +141,9 @@ std::optional<SimulatedDevice::Reply> SimulatedDevice::act(const RequestFrame& r
 
 SimulatedDevice::Reply SimulatedDevice::actOnDeviceCommand(const RequestFrame& request) {
   switch (request.code) {
-    case kInfoCommand:
+    case command::kDeviceInfo:
       return deviceInfo();
-    case kEnterBootMonitor:
+    case command::kEnterBootMonitor:
       inBootMonitor_ = true;
       return Reply{status::kOk, {}, std::nullopt};
     default:
@@ -163,12 +154,12 @@ SimulatedDevice::Reply SimulatedDevice::actOnDeviceCommand(const RequestFrame& r
 SimulatedDevice::Reply SimulatedDevice::deviceInfo() const {
   Reply reply{status::kOk, Bytes(kMinPayload, 0), std::nullopt};
   Bytes& payload = reply.payload;
-  putLe32(payload, 1, config_.boardId);
-  putLe32(payload, 5, config_.serial);
-  putText(payload, 9, config_.text1);
-  putLe16(payload, 41, config_.bootVersion);
-  putText(payload, 43, config_.text2);
-  putLe16(payload, 75, config_.programVersion);
+  putLe32(payload, inPayload(device_info::kBoardId), config_.boardId);
+  putLe32(payload, inPayload(device_info::kSerial), config_.serial);
+  putText(payload, inPayload(device_info::kText1), config_.text1);
+  putLe16(payload, inPayload(device_info::kBootVersion), config_.bootVersion);
+  putText(payload, inPayload(device_info::kText2), config_.text2);
+  putLe16(payload, inPayload(device_info::kProgramVersion), config_.programVersion);
   return reply;
 }
 
@@ -177,31 +168,31 @@ SimulatedDevice::Reply SimulatedDevice::actOnBusCommand(const RequestFrame& requ
   SubordinateState* sub = subordinateAt(request.busAddress);
   if (!sub) return Reply{status::kNoSubordinate, {}, std::nullopt};
   switch (request.code) {
-    case kBusQuery: {
+    case bus::kQuery: {
       Reply reply{status::kOk, Bytes(kBusReplyOffset + kBusQueryReplySize, 0), std::nullopt};
       const auto& value =
           config_.subordinates[static_cast<std::size_t>(sub - subordinates_.data())].savedValue;
       std::copy(value.begin(), value.end(),
-                reply.payload.begin() + kBusReplyOffset + kSavedValueInBusReply);
+                reply.payload.begin() + inPayload(bus::kSavedValueOffset));
       return reply;
     }
-    case kBusLeaveAddress:
+    case bus::kLeaveAddress:
       sub->busAddress = bus::kProgrammingAddress;
       sub->ready = false;
       sub->restored = false;
       return ok;
-    case kBusGetReady:
+    case bus::kReady:
       sub->busAddress = bus::kProgrammingAddress;
       sub->ready = true;
       return ok;
-    case kBusFinish:
+    case bus::kRestoreStart:
       sub->ready = false;
       return ok;
-    case kBusHandBack:
+    case bus::kHandBack:
       if (request.arguments.size() < sub->handedBack.size()) break;
       std::copy_n(request.arguments.begin(), sub->handedBack.size(), sub->handedBack.begin());
       return ok;
-    case kBusRestoreAddress:
+    case bus::kSetAddress:
       if (request.arguments.empty()) break;
       sub->busAddress = request.arguments[0];
       sub->ready = false;

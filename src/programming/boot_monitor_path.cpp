@@ -1,12 +1,12 @@
 #include <algorithm>
 
+#include "link/device_protocol.h"
 #include "link/frame_header.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
 namespace {
 
-constexpr std::uint8_t kEnterBootMonitor = 0x07;
 constexpr int kEnterAttempts = 16;
 constexpr std::uint32_t kAfterFailedEnterMs = 222;
 // The boot monitor needs this long after the hand-over before it takes the first record.
@@ -22,7 +22,7 @@ bool DeviceProgrammer::enterBootMonitor() {
   }
   std::optional<ByteView> reply;
   if (link_) {
-    const std::uint8_t command[] = {kEnterBootMonitor};
+    const std::uint8_t command[] = {command::kEnterBootMonitor};
     for (int attempt = 0; attempt < kEnterAttempts && !reply; ++attempt) {
       reply = sendCommand(command, 1);
       if (!reply) pauses_.pause(kAfterFailedEnterMs);

@@ -2,19 +2,13 @@
 #include <string>
 
 #include "common/utf8.h"
+#include "link/device_protocol.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
 namespace {
 
-// Frame offsets of the information reply.
-constexpr std::size_t kBoardId = 13;
-constexpr std::size_t kSerial = 17;
-constexpr std::size_t kText1 = 21;
-constexpr std::size_t kBootVersion = 53;
-constexpr std::size_t kText2 = 55;
-constexpr std::size_t kProgramVersion = 87;
-constexpr std::size_t kTextSize = 32;
+using namespace device_info;
 
 // Up to the first zero byte, and never past the field when it has none.
 std::string deviceText(ByteView reply, std::size_t offset) {

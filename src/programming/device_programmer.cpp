@@ -4,12 +4,12 @@
 
 #include "common/texts.h"
 #include "link/command_envelope.h"
+#include "link/device_protocol.h"
 #include "link/frame_header.h"
 
 namespace korvel {
 namespace {
 
-constexpr std::uint8_t kInfoCommand = 0x03;
 constexpr int kInfoAttempts = 10;
 
 }  // namespace
@@ -82,7 +82,7 @@ void DeviceProgrammer::queryDeviceInfo() {
     } else {
       info = text::kNoAnswer;
       std::optional<ByteView> reply;
-      const std::uint8_t command[] = {kInfoCommand};
+      const std::uint8_t command[] = {command::kDeviceInfo};
       for (int attempt = 0; attempt < kInfoAttempts && !reply; ++attempt) {
         panel_.setProgressPosition(attempt);
         reply = sendCommand(command, 1);

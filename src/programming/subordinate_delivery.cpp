@@ -1,4 +1,5 @@
 #include "link/bus_command.h"
+#include "link/device_protocol.h"
 #include "link/frame_header.h"
 #include "programming/device_programmer.h"
 
@@ -10,7 +11,6 @@ constexpr std::uint32_t kAfterFailedRecordMs = 100;
 constexpr std::uint32_t kBeforeRecordMs = 10;
 // Room for the subordinate's answer behind the forwarded record.
 constexpr std::uint32_t kRecordAreaExtra = 60 + bus::kHeaderSize;
-constexpr std::size_t kResendByte = 89;
 constexpr std::uint16_t kLengthWithoutResendByte = reply::kMinLength;
 
 }  // namespace
@@ -23,7 +23,7 @@ int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
     const auto reply = sendCommand(command, area);
     if (isGood(reply)) {
       if (getLe16(*reply, FrameHeader::kLengthOffset) <= kLengthWithoutResendByte) return 0;
-      const std::uint8_t resend = (*reply)[kResendByte];
+      const std::uint8_t resend = (*reply)[bus::kResendByteOffset];
       if (resend & 1) return (resend >> 1) & 3;
     }
     pauses_.pause(kAfterFailedRecordMs);

@@ -1,18 +1,12 @@
 #include <algorithm>
 
 #include "link/bus_command.h"
+#include "link/device_protocol.h"
 #include "link/frame_header.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
 namespace {
-
-constexpr std::uint8_t kQuery = 0x03;
-constexpr std::uint8_t kLeaveAddress = 0x07;
-constexpr std::uint8_t kReady = 0x08;
-constexpr std::uint8_t kRestoreStart = 0x0B;
-constexpr std::uint8_t kHandBack = 0x05;
-constexpr std::uint8_t kSetAddress = 0x04;
 
 constexpr std::uint32_t kQueryArea = 256;
 constexpr std::uint32_t kCommandArea = 128;
@@ -21,9 +15,8 @@ constexpr std::uint32_t kPreparationPauseMs = 1000;
 constexpr std::uint32_t kRestoreRetryPauseMs = 777;
 constexpr std::uint32_t kAfterRestoreStartMs = 4000;
 
-// Where the subordinate's query reply keeps the value the restore hands back.
-constexpr std::size_t kSavedValueOffset = 121;
-constexpr std::uint16_t kLengthHoldingSavedValue = kSavedValueOffset + 4 - FrameHeader::kSize;
+constexpr std::uint16_t kLengthHoldingSavedValue =
+    bus::kSavedValueOffset + bus::kSavedValueSize - FrameHeader::kSize;
 
 Bytes withTail(Bytes command, std::initializer_list<std::uint8_t> tail) {
   command.insert(command.end(), tail);
@@ -36,7 +29,7 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
   openLink(false);
   std::optional<ByteView> reply;
   if (link_) {
-    const Bytes query = busCommand(address, kQuery);
+    const Bytes query = busCommand(address, bus::kQuery);
     for (int attempt = 0; attempt < kQueryAttempts && !reply; ++attempt) {
       reply = sendCommand(query, kQueryArea);
     }
@@ -44,17 +37,17 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
   std::uint8_t leaveFrom = address;
   // A short reply does not hold the value, whatever its status says.
   if (isGood(reply) && getLe16(*reply, FrameHeader::kLengthOffset) >= kLengthHoldingSavedValue) {
-    std::copy_n(reply->begin() + kSavedValueOffset, savedValue.size(), savedValue.begin());
+    std::copy_n(reply->begin() + bus::kSavedValueOffset, savedValue.size(), savedValue.begin());
   } else {
     savedValue.fill(0);
     leaveFrom = bus::kProgrammingAddress;
     pauses_.pause(kPreparationPauseMs);
   }
-  if (!isGood(sendCommand(busCommand(leaveFrom, kLeaveAddress), kCommandArea))) {
+  if (!isGood(sendCommand(busCommand(leaveFrom, bus::kLeaveAddress), kCommandArea))) {
     pauses_.pause(kPreparationPauseMs);
   }
   pauses_.pause(kPreparationPauseMs);
-  return isGood(sendCommand(busCommand(bus::kProgrammingAddress, kReady), kCommandArea));
+  return isGood(sendCommand(busCommand(bus::kProgrammingAddress, bus::kReady), kCommandArea));
 }
 
 std::optional<ByteView> DeviceProgrammer::sendWithRetries(ByteView command,
@@ -79,10 +72,10 @@ bool DeviceProgrammer::restoreSubordinateAddress(std::uint8_t address,
   };
   // The last phase counts only the address; the three bytes after it still hold the value.
   const Phase phases[] = {
-      {withTail(busCommand(at, kRestoreStart), {0, 0, 0, 0}), kCommandArea, 10},
-      {withTail(busCommand(at, kQuery), {0, 0, 0, 0}), kQueryArea, 10},
-      {busCommand(at, kHandBack, s), kCommandArea, 8},
-      {withTail(busCommand(at, kSetAddress, Bytes{address}), {s[1], s[2], s[3]}), kCommandArea, 8},
+      {withTail(busCommand(at, bus::kRestoreStart), {0, 0, 0, 0}), kCommandArea, 10},
+      {withTail(busCommand(at, bus::kQuery), {0, 0, 0, 0}), kQueryArea, 10},
+      {busCommand(at, bus::kHandBack, s), kCommandArea, 8},
+      {withTail(busCommand(at, bus::kSetAddress, Bytes{address}), {s[1], s[2], s[3]}), kCommandArea, 8},
   };
   for (std::size_t i = 0; i < std::size(phases); ++i) {
     const Phase& phase = phases[i];
