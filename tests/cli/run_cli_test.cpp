@@ -24,15 +24,6 @@ using test::runCliWith;
 
 constexpr char kInfoLines[] = "'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MAIN'\nv2.5\n";
 
-void writeInfo(Bytes& reply) {
-  putLe32(reply, 13, 0x12AB);
-  putLe32(reply, 17, (3u << 16) | 7);
-  std::copy_n("BOOT", 4, reply.begin() + 21);
-  putLe16(reply, 53, 0x0102);
-  std::copy_n("MAIN", 4, reply.begin() + 55);
-  putLe16(reply, 87, 0x0205);
-}
-
 // "login:password" as the device unscrambles it from a request.
 std::string credentialsOf(ByteView frame) {
   CredentialField field;
@@ -48,7 +39,7 @@ class RunCliTest : public ::testing::Test {
  protected:
   void answerInfo(std::uint8_t status = 1) {
     echo.responder = [status](ByteView request) {
-      return test::replyTo(request, status, 77, writeInfo);
+      return test::replyTo(request, status, 77, test::writeSampleInfo);
     };
   }
 

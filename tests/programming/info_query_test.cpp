@@ -8,20 +8,11 @@ namespace {
 
 using test::SentCommand;
 
-void writeInfo(Bytes& reply) {
-  putLe32(reply, 13, 0x12AB);
-  putLe32(reply, 17, (3u << 16) | 7);
-  std::copy_n("BOOT", 4, reply.begin() + 21);
-  putLe16(reply, 53, 0x0102);
-  std::copy_n("MAIN", 4, reply.begin() + 55);
-  putLe16(reply, 87, 0x0205);
-}
-
 class InfoQueryTest : public test::ProgrammerTest {};
 
 TEST_F(InfoQueryTest, FormatsTheDeviceInformation) {
   answerCommands([](const SentCommand&, ByteView request) {
-    return test::replyTo(request, 1, 77, writeInfo);
+    return test::replyTo(request, 1, 77, test::writeSampleInfo);
   });
   programmer.queryDeviceInfo();
   EXPECT_EQ(panel.info, "'BOOT'\r\nBoard Id=0x000012AB №3.7 Boot v1.2\r\n'MAIN'\r\nv2.5");
@@ -60,7 +51,7 @@ TEST_F(InfoQueryTest, AnswerOnTheFourthAttemptMovesTheBar) {
   int echoes = 0;
   answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
     if (++echoes <= 15) return std::nullopt;  // three attempts of five echoes each
-    return test::replyTo(request, 1, 77, writeInfo);
+    return test::replyTo(request, 1, 77, test::writeSampleInfo);
   });
   programmer.queryDeviceInfo();
   EXPECT_EQ(panel.positions, (std::vector<std::int64_t>{0, 1, 2, 3, 0}));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -37,6 +38,18 @@ inline Bytes replyTo(ByteView request, std::uint8_t status, std::uint16_t length
   header.checksum = Crc16(ByteView(reply).subspan(2));
   header.write(reply);
   return reply;
+}
+
+// The information of the sample device: board 0x12AB, serial 3.7, BOOT v1.2, MAIN v2.5. The
+// offsets are written out here rather than taken from the program, so that a wrong offset there
+// shows.
+inline void writeSampleInfo(Bytes& reply) {
+  putLe32(reply, 13, 0x12AB);
+  putLe32(reply, 17, (3u << 16) | 7);
+  std::copy_n("BOOT", 4, reply.begin() + 21);
+  putLe16(reply, 53, 0x0102);
+  std::copy_n("MAIN", 4, reply.begin() + 55);
+  putLe16(reply, 87, 0x0205);
 }
 
 }  // namespace korvel::test
