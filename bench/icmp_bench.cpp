@@ -83,6 +83,7 @@ class MeasuringEchoService : public EchoService {
   std::map<std::size_t, Size> sizes;
   std::string socketKind = "?";
   std::optional<Clock::time_point> lastEnd;
+  Clock::duration onTheWire{};  // inside the echo facility, waiting for replies included
 
  private:
   class Channel : public EchoChannel {
@@ -98,6 +99,7 @@ class MeasuringEchoService : public EchoService {
       if (owner_.lastEnd) size.idleBefore.push_back(start - *owner_.lastEnd);
       auto got = inner_->echo(target, data, reply, timeoutMs);
       owner_.lastEnd = Clock::now();
+      owner_.onTheWire += *owner_.lastEnd - start;
       return got;
     }
 
@@ -213,12 +215,13 @@ int program(const std::string& ip, const std::string& imagePath) {
   std::printf(
       "socket=%s total_s=%.3f pauses=%zu paused_asked_s=%.3f paused_s=%.3f rest_s=%.3f "
       "exchanges=%zu bare_s=%.3f ratio=%.3f hot_bare_s=%.3f hot_ratio=%.3f "
-      "rest_per_exchange_us=%.1f bare_per_exchange_us=%.1f overshoot_avg_ms=%.3f "
-      "overshoot_max_ms=%.3f\n",
+      "rest_per_exchange_us=%.1f bare_per_exchange_us=%.1f wire_s=%.3f own_s=%.3f "
+      "overshoot_avg_ms=%.3f overshoot_max_ms=%.3f\n",
       measuring.socketKind.c_str(), totalMs / 1000, pauses.taken.size(), askedMs / 1000,
       pausedMs / 1000, restMs / 1000, exchanges, bareMs / 1000, restMs / bareMs, hotMs / 1000,
       restMs / hotMs, restMs * 1000 / static_cast<double>(exchanges),
-      bareMs * 1000 / static_cast<double>(exchanges), overshootAvg, overshootMax);
+      bareMs * 1000 / static_cast<double>(exchanges), milliseconds(measuring.onTheWire) / 1000,
+      (restMs - milliseconds(measuring.onTheWire)) / 1000, overshootAvg, overshootMax);
   return 0;
 }
 
