@@ -72,7 +72,7 @@ class DeviceProgrammer {
   bool isGood(const std::optional<ByteView>& reply) const;
   std::optional<ByteView> sendWithRetries(ByteView command, std::uint32_t areaLength,
                                           int attempts, std::uint32_t pauseAfterFailureMs);
-  void resendFromRing(unsigned count, std::uint8_t type, ByteView payload, bool stored);
+  bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload, bool stored);
 
   OperatorPanel& panel_;
   EchoService& echoService_;

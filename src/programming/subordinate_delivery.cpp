@@ -41,23 +41,26 @@ bool DeviceProgrammer::deliverRecord(std::uint8_t type, ByteView payload) {
   // Sending only some of the wanted records would leave a gap that the subordinate then
   // acknowledges as whole.
   if (static_cast<unsigned>(wanted) > resendable) return false;
-  if (wanted > 0) resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
-  return true;
+  return wanted == 0 || resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
 }
 
 // Sends again the `count` records before the current one, oldest first, then the current one.
 // Slots that never held a record are passed over; a record too long for the ring comes from the
-// caller's buffer. Results of resends change nothing.
-void DeviceProgrammer::resendFromRing(unsigned count, std::uint8_t type, ByteView payload,
+// caller's buffer. Each must be taken as it is: a resend that goes unacknowledged, or is answered
+// with a further resend request, leaves the subordinate without a record it has let go of, so
+// the delivery fails rather than carry on as if the image were whole.
+bool DeviceProgrammer::resendFromRing(unsigned count, std::uint8_t type, ByteView payload,
                                       bool stored) {
   const unsigned fromRing = stored ? count + 1 : count;
   ring_.moveBack(fromRing);
+  bool taken = true;
   for (unsigned i = 0; i < fromRing; ++i) {
     const ResendSlot& slot = ring_.current();
-    if (slot.used) sendBusRecord(slot.type, slot.payload());
+    if (taken && slot.used) taken = sendBusRecord(slot.type, slot.payload()) == 0;
     ring_.advance();
   }
-  if (!stored) sendBusRecord(type, payload);
+  if (taken && !stored) taken = sendBusRecord(type, payload) == 0;
+  return taken;
 }
 
 }  // namespace korvel

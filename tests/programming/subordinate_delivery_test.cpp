@@ -92,27 +92,52 @@ TEST_F(SubordinateDeliveryTest, ResendsTheRecordsBeforeItOldestFirst) {
   EXPECT_EQ(programmer.resendRing().index, 0);
 }
 
-TEST_F(SubordinateDeliveryTest, KThreeSendsTheWholeRingAndResendFailuresDontCount) {
+TEST_F(SubordinateDeliveryTest, KThreeSendsTheWholeRing) {
   int records = 0;
-  answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
-    ++records;
-    if (records == 5) return acknowledge(request, 0x07);
-    if (records == 6) return test::replyTo(request, 0, 78);  // the first resend keeps failing
-    if (records > 6 && records < 26) return test::replyTo(request, 0, 78);
-    return acknowledge(request, 0x01);
+  answerCommands([&](const SentCommand&, ByteView request) {
+    return acknowledge(request, ++records == 5 ? 0x07 : 0x01);
   });
   for (std::uint8_t mark = 1; mark <= 5; ++mark) {
     EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, mark)));
   }
-  const auto marks = forwardedMarks();
-  // Record 2 was retried 20 times; then 3, 4 and 5 follow.
-  ASSERT_EQ(marks.size(), 5u + 20u + 3u);
-  EXPECT_EQ(std::vector<std::uint8_t>(marks.end() - 3, marks.end()),
-            (std::vector<std::uint8_t>{3, 4, 5}));
+  EXPECT_EQ(forwardedMarks(), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 2, 3, 4, 5}));
+}
+
+// The subordinate has let go of the records it asked for: one that does not come back whole
+// leaves a gap, and the delivery must not pass for a success.
+TEST_F(SubordinateDeliveryTest, AResendThatIsNotTakenFailsTheRecord) {
+  int records = 0;
+  answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
+    ++records;
+    if (records == 3) return acknowledge(request, 0x05);              // k = 2
+    if (records > 3 && records <= 23) return test::replyTo(request, 0, 78);  // record 1 again
+    return acknowledge(request, 0x01);
+  });
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 1)));
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 2)));
+  EXPECT_FALSE(programmer.deliverRecord(9, Bytes(20, 3)));
+  // Record 1 went twenty times more; 2 and 3 were not sent after it.
+  EXPECT_EQ(forwardedMarks().size(), 3u + 20u);
+  EXPECT_EQ(programmer.resendRing().index, 3);
+}
+
+TEST_F(SubordinateDeliveryTest, AResendAnsweredWithAnotherResendRequestFails) {
+  int records = 0;
+  answerCommands([&](const SentCommand&, ByteView request) {
+    ++records;
+    return acknowledge(request, records == 3 || records == 4 ? 0x03 : 0x01);  // k = 1, twice
+  });
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 1)));
+  EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 2)));
+  EXPECT_FALSE(programmer.deliverRecord(9, Bytes(20, 3)));
+  EXPECT_EQ(forwardedMarks(), (std::vector<std::uint8_t>{1, 2, 3, 2}));
 }
 
 TEST_F(SubordinateDeliveryTest, SlotsThatNeverHeldARecordAreSkipped) {
-  answerCommands([](const SentCommand&, ByteView request) { return acknowledge(request, 0x07); });
+  int records = 0;
+  answerCommands([&](const SentCommand&, ByteView request) {
+    return acknowledge(request, ++records == 1 ? 0x07 : 0x01);
+  });
   EXPECT_TRUE(programmer.deliverRecord(9, Bytes(20, 1)));
   // k = 3 asked for after the very first record: only the record itself goes again.
   EXPECT_EQ(forwardedMarks(), (std::vector<std::uint8_t>{1, 1}));

@@ -176,8 +176,7 @@ void FaultyEchoService::chooseRecordFaults(std::uint8_t busAddress) {
     return;
   }
   const bool duringResends = resendsOutstanding_ > 0;
-  if (held > 0 && (!duringResends || options_.resendRequestsDuringResends) &&
-      chance(rates_.resendRequest)) {
+  if (held > 0 && chance(rates_.resendRequest)) {
     const auto most = static_cast<unsigned>(std::min<std::size_t>(held, 3));
     const unsigned k = std::uniform_int_distribution<unsigned>(1, most)(random_);
     ++(duringResends ? counts_.nestedResendRequests : counts_.resendRequests);

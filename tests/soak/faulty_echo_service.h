@@ -54,14 +54,12 @@ struct FaultCounts {
 // as a facility that does not match replies to requests would behave; a soak in that mode must
 // find the corruption that follows.
 //
-// Resend requests name only records the subordinate holds from this run, and by default never
-// come while the program is still sending records again for an earlier request: the program
-// ignores what a resend is answered with.
+// Resend requests name only records the subordinate holds from this run; they come for resent
+// records too, which the program must not take for a clean acknowledgement.
 class FaultyEchoService : public EchoService {
  public:
   struct Options {
     bool handOnLateReplies = false;
-    bool resendRequestsDuringResends = false;
   };
 
   FaultyEchoService(std::uint32_t deviceAddressNetworkOrder, FaultRates rates, std::uint64_t seed,

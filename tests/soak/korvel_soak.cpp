@@ -3,7 +3,7 @@
 // the target holds the image; every failure must show one of the run's messages.
 //
 //   korvel-soak [--runs N] [--seed S] [--path boot|bus|both] [--only RUN]
-//               [--hand-on-late-replies] [--resend-requests-during-resends] [--expect-corruption]
+//               [--hand-on-late-replies] [--expect-corruption]
 //
 // Exits 1 on any silent corruption or unexpected ending (with --expect-corruption: when there is
 // none, for the control runs that show the check can see one).
@@ -169,8 +169,6 @@ bool parse(int argc, char** argv, Options& options) {
       }
     } else if (arg == "--hand-on-late-replies") {
       options.service.handOnLateReplies = true;
-    } else if (arg == "--resend-requests-during-resends") {
-      options.service.resendRequestsDuringResends = true;
     } else if (arg == "--expect-corruption") {
       options.expectCorruption = true;
     } else {
@@ -186,7 +184,7 @@ int soak(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
       std::cerr
           << "usage: korvel-soak [--runs N] [--seed S] [--path boot|bus|both] [--only RUN]\n"
-             "                   [--hand-on-late-replies] [--resend-requests-during-resends]\n"
+             "                   [--hand-on-late-replies]\n"
              "                   [--expect-corruption]\n";
       return 2;
     }
