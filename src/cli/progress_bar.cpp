@@ -76,7 +76,7 @@ std::string ProgressBar::text(std::int64_t position,
   std::string line = "[";
   line.append(static_cast<std::size_t>(filled), '#');
   line.append(static_cast<std::size_t>(kWidth - filled), '.');
-  char numbers[64];
+  char numbers[80];  // room for two 20-digit numbers
   std::snprintf(numbers, sizeof numbers, "] %3lld%%  %lld/%lld %s", static_cast<long long>(percent),
                 static_cast<long long>(done), static_cast<long long>(span),
                 kind_ == Kind::Transfer ? "bytes" : "attempts");
