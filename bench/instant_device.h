@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "link/crc16.h"
+#include "link/device_protocol.h"
 #include "link/echo_service.h"
 #include "link/frame_header.h"
 
@@ -22,8 +23,8 @@ class InstantDevice : public EchoService {
   std::size_t exchanges = 0;
 
  private:
-  static constexpr std::uint16_t kLongestReply = 113;
-  static constexpr std::size_t kResendByte = 89;
+  static constexpr std::uint16_t kLongestReply =
+      bus::kSavedValueOffset + bus::kSavedValueSize - FrameHeader::kSize;
 
   class Channel : public EchoChannel {
    public:
@@ -39,7 +40,7 @@ class InstantDevice : public EchoService {
       std::fill_n(replyData.begin(), size, std::uint8_t{0});
       header.write(replyData);
       replyData[reply::kStatusOffset] = reply::kStatusOk;
-      if (size > kResendByte) replyData[kResendByte] = 0x01;
+      if (size > bus::kResendByteOffset) replyData[bus::kResendByteOffset] = 0x01;
       header.checksum = Crc16(replyData.subspan(FrameHeader::kLengthOffset, size - 2));
       header.write(replyData);
       return size;

@@ -6,12 +6,12 @@
 
 #include "devsim/request_frame.h"
 #include "link/crc16.h"
+#include "link/device_protocol.h"
 #include "link/frame_header.h"
 
 namespace korvel::soak {
 namespace {
 
-constexpr std::size_t kResendByteOffset = 89;
 constexpr std::uint8_t kErrorStatuses[] = {0, 2, 3, 4, 0x7F, 0xFF};
 
 // What the program will make of `reply` to a forwarded record: nothing when the link refuses it
@@ -26,7 +26,7 @@ std::optional<unsigned> takenWithResends(ByteView reply, ByteView request) {
                            header.checksum == Crc16(reply.subspan(FrameHeader::kLengthOffset));
   if (!linkTakesIt || reply[reply::kStatusOffset] != reply::kStatusOk) return std::nullopt;
   if (header.length == reply::kMinLength) return 0u;
-  const std::uint8_t resendByte = reply[kResendByteOffset];
+  const std::uint8_t resendByte = reply[bus::kResendByteOffset];
   if ((resendByte & 1) == 0) return std::nullopt;
   return static_cast<unsigned>((resendByte >> 1) & 3);
 }
