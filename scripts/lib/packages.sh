@@ -9,6 +9,10 @@ KORVEL_BUILD_PACKAGES=(
   iproute2 procps util-linux nftables
 )
 
+# Making and checking the Debian package (scripts/package, ctest -L package).
+KORVEL_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
+  libcap2-bin bash-completion)
+
 KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core qt6-translations-l10n imagemagick openbox xdotool)
 
 # The Windows build: MinGW-w64 cross-compilers and Wine to run what they build (scripts/test-windows).
