@@ -17,10 +17,36 @@ inline constexpr char kDeviceError[] = "Устройство вернуло ош
 inline constexpr char kCredentialsTooLong[] = "Логин и пароль вместе длиннее 30 символов";
 inline constexpr char kCredentialsBadCharacter[] = "Недопустимый символ в логине или пароле";
 inline constexpr char kNoIcmpAccess[] = "Нет доступа к ICMP";
-// What to do about it on Linux.
-inline constexpr char kNoIcmpAccessFix[] =
-    "Разрешите ping-сокеты для группы пользователя (sysctl net.ipv4.ping_group_range) "
-    "или дайте программе cap_net_raw";
+// Why, on Linux: the reason line, made of what stands in the way of each kind of socket.
+inline constexpr char kIcmpReasonPrefix[] = "Причина: ";
+inline constexpr char kIcmpPingGroupsOutside[] =
+    "ping-сокеты не разрешены группам пользователя (net.ipv4.ping_group_range = ";
+inline constexpr char kIcmpPingGroupsOutsideEnd[] = ")";
+inline constexpr char kIcmpPingRefusedInRange[] =
+    "ping-сокет запрещён, хотя группа пользователя входит в net.ipv4.ping_group_range";
+inline constexpr char kIcmpPingRefused[] = "ping-сокет запрещён";
+inline constexpr char kIcmpNoNetRaw[] = "у программы нет права cap_net_raw";
+inline constexpr char kIcmpFileNetRawIgnored[] = "право cap_net_raw у файла программы не действует";
+inline constexpr char kIcmpBecauseNoSuid[] = " (файловая система смонтирована с nosuid)";
+inline constexpr char kIcmpBecauseNoNewPrivileges[] = " (процесс запущен с no_new_privs)";
+inline constexpr char kIcmpBecauseBoundingSet[] =
+    " (cap_net_raw нет в ограничивающем наборе процесса)";
+inline constexpr char kIcmpRawRefusedWithNetRaw[] =
+    "raw-сокет запрещён, хотя у процесса есть cap_net_raw";
+inline constexpr char kIcmpSystemSays[] = ". Система: ";
+// What to do about it: the command that applies on this system.
+inline constexpr char kIcmpRemedySetcap[] =
+    "Что сделать: от имени root выполните setcap cap_net_raw+ep ";
+inline constexpr char kIcmpRemedySysctl[] =
+    "Что сделать: от имени root выполните sysctl -w net.ipv4.ping_group_range=\"0 2147483647\", "
+    "а чтобы это сохранилось после перезагрузки, запишите строку "
+    "«net.ipv4.ping_group_range = 0 2147483647» в файл /etc/sysctl.d/60-korvel-ping-group.conf";
+inline constexpr char kIcmpRemedyAdministrator[] =
+    "Что сделать: обратитесь к администратору: ICMP закрыт для программы политикой безопасности "
+    "системы";
+// The socket could not be had for a reason other than permission.
+inline constexpr char kIcmpSocketFailed[] = "Не удалось открыть ICMP-сокет. Система: ";
+inline constexpr char kIcmpSocketSetupFailed[] = "Не удалось настроить ICMP-сокет. Система: ";
 
 // Programming run message boxes.
 inline constexpr char kOpenFailed[] = "Ошибка открытия файла";

@@ -17,6 +17,7 @@
 
 #include "common/texts.h"
 #include "link/icmp/icmp_echo_packet.h"
+#include "link/icmp/linux_icmp_access_facts.h"
 
 namespace korvel {
 
@@ -27,10 +28,18 @@ constexpr std::size_t kLargestDatagram = 65536;
 
 std::string errorText(int code) { return std::system_category().message(code); }
 
+bool isRefusal(int code) { return code == EACCES || code == EPERM; }
+
 EchoFailure echoFailure(int code, std::string detail) {
-  const bool refused = code == EACCES || code == EPERM;
-  return {refused ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable, code,
-          std::move(detail), refused ? text::kNoIcmpAccessFix : ""};
+  return {isRefusal(code) ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable, code,
+          std::move(detail), ""};
+}
+
+// Both sockets refused: say what stands in the way here and the fix that applies.
+EchoFailure refusalWithAdvice(int pingError, int rawError) {
+  const auto advice =
+      adviseIcmpAccess(readIcmpAccessFacts(errorText(pingError), errorText(rawError)));
+  return {EchoFailureKind::NotPermitted, rawError, advice.reason, advice.remedy};
 }
 
 // Owns a socket until it is handed to a channel.
@@ -79,12 +88,10 @@ std::uint16_t randomIdentifier() {
 
 std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailure& failure) {
   SocketGuard socket(fd);
-  const std::string name = kind == IcmpSocketKind::Ping ? "ICMP ping socket" : "raw ICMP socket";
   if (!setIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
       !setIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DO)) {
     const int error = errno;
-    failure = echoFailure(error, "cannot set time to live and don't-fragment on the " + name +
-                                     ": " + errorText(error));
+    failure = echoFailure(error, text::kIcmpSocketSetupFailed + errorText(error));
     return nullptr;
   }
   std::optional<std::uint16_t> identifier;
@@ -95,7 +102,7 @@ std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailu
   }
   if (!identifier) {
     const int error = errno;
-    failure = echoFailure(error, "cannot set up the " + name + ": " + errorText(error));
+    failure = echoFailure(error, text::kIcmpSocketSetupFailed + errorText(error));
     return nullptr;
   }
   return std::make_unique<LinuxEchoChannel>(socket.release(), kind, *identifier);
@@ -215,9 +222,9 @@ std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
     return setUpChannel(fd, IcmpSocketKind::Raw, failure);
   }
   const int rawError = errno;
-  failure = echoFailure(rawError,
-                        "cannot open an ICMP socket; ICMP ping socket: " + errorText(pingError) +
-                            "; raw ICMP socket: " + errorText(rawError));
+  failure = isRefusal(rawError)
+                ? refusalWithAdvice(pingError, rawError)
+                : echoFailure(rawError, text::kIcmpSocketFailed + errorText(rawError));
   return nullptr;
 }
 

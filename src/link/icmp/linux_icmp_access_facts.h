@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "link/icmp/icmp_access_advice.h"
+
+namespace korvel {
+
+// How the calling thread, its executable and the system's settings stand towards ICMP now,
+// with the system's texts for why each kind of socket was refused.
+IcmpAccessFacts readIcmpAccessFacts(std::string pingSocketError, std::string rawSocketError);
+
+}  // namespace korvel
