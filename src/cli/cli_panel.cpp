@@ -37,8 +37,11 @@ void CliPanel::setProgressPosition(std::int64_t position) {
 
 void CliPanel::showWarning(const std::string& text) {
   endProgress();
-  err_ << text << '\n' << std::flush;
   warningShown_ = true;
+  // A run that cannot begin (no ICMP, refused credentials) shows the information box's text
+  // again in a message box; on a terminal the two would stand one under the other.
+  if (infoOut_ && infoText_ == text) return;
+  err_ << text << '\n' << std::flush;
 }
 
 void CliPanel::endProgress() {
