@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KORVEL_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # setcap for the postinst.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)
+# Qt's own dialogs (file choice, buttons) in Russian, as the window is.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/data/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

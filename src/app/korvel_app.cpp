@@ -37,6 +37,8 @@ void CKorvelApp::loadQtTranslations() {
 int CKorvelApp::run() {
   QCoreApplication::setApplicationName(executableName());
   QGuiApplication::setWindowIcon(applicationIcon());
+  // Wayland compositors find the window's name and icon through its desktop entry.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.korvel.Korvel"));
   loadQtTranslations();
   socketsStarted_ = startSocketLayer();
   if (!socketsStarted_) {
