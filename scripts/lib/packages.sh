@@ -10,8 +10,8 @@ KORVEL_BUILD_PACKAGES=(
 )
 
 # Making and checking the Debian package (scripts/package, ctest -L package).
-KORVEL_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
-  libcap2-bin bash-completion)
+KORVEL_PACKAGE_PACKAGES=(dpkg-dev file binutils lintian desktop-file-utils appstream man-db
+  libcap2-bin)
 
 KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core qt6-translations-l10n imagemagick openbox xdotool)
 
