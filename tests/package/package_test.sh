@@ -74,7 +74,7 @@ if ! out=$(desktop-file-validate "$tree/usr/share/applications/org.korvel.Korvel
   [[ -n $out ]]; then
   fail "desktop-file-validate: $out"
 fi
-grep -qx 'Name=Korvel' "$tree/usr/share/applications/org.korvel.Korvel.desktop" &&
+grep -qx 'Name\[ru\]=Korvel' "$tree/usr/share/applications/org.korvel.Korvel.desktop" &&
   grep -q '^Comment\[ru\]=' "$tree/usr/share/applications/org.korvel.Korvel.desktop" ||
   fail "the desktop entry lacks its names"
 appstreamcli validate --no-net "$tree/usr/share/metainfo/org.korvel.Korvel.metainfo.xml" ||
