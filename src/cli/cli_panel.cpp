@@ -38,10 +38,11 @@ void CliPanel::setProgressPosition(std::int64_t position) {
 void CliPanel::showWarning(const std::string& text) {
   endProgress();
   warningShown_ = true;
-  // A run that cannot begin (no ICMP, refused credentials) shows the information box's text
-  // again in a message box; on a terminal the two would stand one under the other.
-  if (infoOut_ && infoText_ == text) return;
-  err_ << text << '\n' << std::flush;
+  // A run that cannot begin (no ICMP) repeats the information box's text as its message; the
+  // box is on standard output already, so the message keeps to its first line, as every
+  // message on standard error does.
+  const bool repeatsInfo = infoOut_ && infoText_ == text;
+  err_ << (repeatsInfo ? text.substr(0, text.find_first_of("\r\n")) : text) << '\n' << std::flush;
 }
 
 void CliPanel::endProgress() {

@@ -182,31 +182,17 @@ TEST_F(RunCliTest, InfoFailuresExitOne) {
   EXPECT_EQ(result.out.find('\r'), std::string::npos);
 }
 
-// The run repeats the information box's text as its message when it cannot begin; a terminal
-// shows the block once, on standard output, and the exit status still says it failed.
-TEST_F(RunCliTest, ProgramShowsABlockThatStopsTheRunOnce) {
+// The run repeats the information box's text as its message when it cannot begin: the block
+// appears once, on standard output, and standard error has the message's one line.
+TEST_F(RunCliTest, ProgramShowsTheBlockThatStopsTheRunOnce) {
   const auto image = dir.write("device.qlxfw", ImageBuilder().data(12, Bytes(40, 0x5A)).bytes());
   echo.refuseWith = {EchoFailureKind::NotPermitted, 1, "Причина: нет права", "Что сделать: setcap"};
-  CliResult result = runCliWith(environment, {"program", image.string(), "--ip", "127.0.0.2"});
+  const CliResult result =
+      runCliWith(environment, {"program", image.string(), "--ip", "127.0.0.2"});
   EXPECT_EQ(result.exitCode, kExitFailure);
   EXPECT_EQ(result.out,
             std::string(text::kNoIcmpAccess) + "\nПричина: нет права\nЧто сделать: setcap\n");
-  EXPECT_EQ(result.err, "");
-
-  echo.refuseWith = {};
-  result = runCliWith(environment, {"program", image.string(), "--ip", "127.0.0.2", "--login",
-                                    std::string(20, 'l'), "--password", std::string(11, 'p')});
-  EXPECT_EQ(result.exitCode, kExitFailure);
-  EXPECT_EQ(result.out, std::string(text::kCredentialsTooLong) + "\n");
-  EXPECT_EQ(result.err, "");
-
-  // A message that differs from the box still goes to standard error.
-  answerInfo();
-  result = runCliWith(environment,
-                      {"program", dir.path().string() + "/missing.qlxfw", "--ip", "127.0.0.2"});
-  EXPECT_EQ(result.exitCode, kExitFailure);
-  EXPECT_EQ(result.out, kInfoLines);
-  EXPECT_EQ(result.err, std::string(text::kOpenFailed) + "\n");
+  EXPECT_EQ(result.err, std::string(text::kNoIcmpAccess) + "\n");
 }
 
 TEST_F(RunCliTest, SummaryExitsZeroOnlyForASummary) {
