@@ -19,8 +19,19 @@ std::optional<std::uint8_t> FirmwareImage::readByte() {
   const int c = std::fgetc(file_.get());
   if (c == EOF) return std::nullopt;
   ++position_;
+  digest_.add(static_cast<std::uint8_t>(c));
   return static_cast<std::uint8_t>(c);
 }
+
+bool FirmwareImage::rewind() {
+  if (std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
+  std::clearerr(file_.get());
+  position_ = 0;
+  digest_ = StreamDigest();
+  return true;
+}
+
+std::optional<FileStamp> FirmwareImage::stamp() const { return fileStamp(file_.get()); }
 
 std::optional<std::uint8_t> FirmwareImage::peekMarker() {
   const int c = std::fgetc(file_.get());
@@ -75,6 +86,7 @@ ReadOutcome FirmwareImage::readData(ImageRecord& record) {
   data.payload.resize(data.length);
   const std::size_t got = std::fread(data.payload.data(), 1, data.length, file_.get());
   position_ += got;
+  digest_.add(ByteView(data.payload.data(), got));
   if (got != data.length) return missing();
   record = std::move(data);
   return ReadOutcome::Record;
@@ -105,7 +117,11 @@ ReadOutcome FirmwareImage::readName(ImageRecord& record) {
     const auto byte = readByte();
     if (!byte) return missing();
     if (*byte == 0) break;
-    name.name += static_cast<char>(*byte);
+    if (name.name.size() < nameLimit_) {
+      name.name += static_cast<char>(*byte);
+    } else {
+      name.cut = true;
+    }
   }
   record = std::move(name);
   return ReadOutcome::Record;
