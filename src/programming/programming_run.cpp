@@ -36,7 +36,7 @@ class DeviceProgrammer::Run {
         return sameStamp() ? readFailureText(outcome) : text::kFileChanged;
       }
       const RecordStep step = router_.take(record);
-      if (step.deliver && !unchangedUpTo(dataRecords_++)) return text::kFileChanged;
+      if (step.deliver && !readAsChecked(dataRecords_++)) return text::kFileChanged;
       if (step.failure) return step.failure;
       if (step.deliver) {
         if (auto failure = deliver(step, std::get<DataRecord>(record))) return failure;
@@ -58,16 +58,17 @@ class DeviceProgrammer::Run {
  private:
   bool sameStamp() const { return image_.stamp() == check_.stamp; }
 
-  // The file has its checked size and time, and what was read up to here has the checked digest
-  // (where the check kept one).
-  bool unchangedUpTo(std::uint64_t dataRecord) const {
-    if (!sameStamp()) return false;
+  // What was read up to the end of this data record has the checked digest (where the check
+  // kept one), and the file still has its checked size and time.
+  bool readAsChecked(std::uint64_t dataRecord) const {
     const auto checked = check_.trail.at(dataRecord);
-    return !checked || *checked == image_.digest();
+    return (!checked || *checked == image_.digest()) && sameStamp();
   }
 
   std::optional<std::string> deliver(const RecordStep& step, const DataRecord& data) {
     if (auto failure = prepareTarget(step.prepare)) return failure;
+    // The preparation takes seconds: the file may have been written meanwhile.
+    if (step.prepare != Preparation::None && !sameStamp()) return text::kFileChanged;
     const bool sent = step.path == DeliveryPath::BootMonitor
                           ? programmer_.sendRawRecord(data.payload)
                           : programmer_.deliverRecord(data.type, data.payload);
