@@ -75,8 +75,7 @@ bool DeviceProgrammer::restoreSubordinateAddress(std::uint8_t address,
       {withTail(busCommand(at, bus::kRestoreStart), {0, 0, 0, 0}), kCommandArea, 10},
       {withTail(busCommand(at, bus::kQuery), {0, 0, 0, 0}), kQueryArea, 10},
       {busCommand(at, bus::kHandBack, s), kCommandArea, 8},
-      {withTail(busCommand(at, bus::kSetAddress, Bytes{address}), {s[1], s[2], s[3]}), kCommandArea,
-       8},
+      {withTail(busCommand(at, bus::kSetAddress, Bytes{address}), {s[1], s[2], s[3]}), kCommandArea, 8},
   };
   for (std::size_t i = 0; i < std::size(phases); ++i) {
     const Phase& phase = phases[i];

@@ -28,8 +28,7 @@ TEST_F(FirmwareImageWindowsTest, OpensANameOutsideTheAnsiCodePage) {
   const auto path = dir.path() / pathFromUtf8("прошивка №2 ☃.qlxfw");
   {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   auto image = FirmwareImage::open(path);
   ASSERT_TRUE(image);

@@ -13,8 +13,7 @@ namespace {
 class IcmpRefusalTest : public test::ProgrammerTest {
  protected:
   IcmpRefusalTest() {
-    echo.refuseSendsWith =
-        EchoFailure{EchoFailureKind::NotPermitted, 5, "IcmpSendEcho: denied", ""};
+    echo.refuseSendsWith = EchoFailure{EchoFailureKind::NotPermitted, 5, "IcmpSendEcho: denied", ""};
   }
 };
 

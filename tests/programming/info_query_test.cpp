@@ -32,8 +32,8 @@ TEST_F(InfoQueryTest, NumbersAtTheirLimits) {
     });
   });
   programmer.queryDeviceInfo();
-  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" +
-                            std::string(32, 'Z') + "'\r\nv255.255");
+  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" + std::string(32, 'Z') +
+                            "'\r\nv255.255");
 }
 
 TEST_F(InfoQueryTest, DeviceTextsAreCp1251) {

@@ -56,8 +56,7 @@ TEST_F(SubordinateDeliveryTest, NotTakenIsSentAgainAfterAPause) {
 }
 
 TEST_F(SubordinateDeliveryTest, BadStatusTwentyTimesFails) {
-  answerCommands(
-      [](const SentCommand&, ByteView request) { return test::replyTo(request, 0, 78); });
+  answerCommands([](const SentCommand&, ByteView request) { return test::replyTo(request, 0, 78); });
   EXPECT_EQ(programmer.sendBusRecord(9, Bytes(10, 1)), -1);
   EXPECT_EQ(echo.sent.size(), 20u);
   EXPECT_EQ(pauses.requested, std::vector<std::uint32_t>(20, 100));
@@ -110,7 +109,7 @@ TEST_F(SubordinateDeliveryTest, AResendThatIsNotTakenFailsTheRecord) {
   int records = 0;
   answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
     ++records;
-    if (records == 3) return acknowledge(request, 0x05);                     // k = 2
+    if (records == 3) return acknowledge(request, 0x05);              // k = 2
     if (records > 3 && records <= 23) return test::replyTo(request, 0, 78);  // record 1 again
     return acknowledge(request, 0x01);
   });
