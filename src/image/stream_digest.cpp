@@ -34,12 +34,13 @@ void StreamDigest::add(std::uint8_t byte) {
 void StreamDigest::add(ByteView bytes) {
   std::size_t i = 0;
   while (i < bytes.size() && pendingBytes_ != 0) add(bytes[i++]);
-  for (; i + 8 <= bytes.size(); i += 8) {
+  const std::size_t words = (bytes.size() - i) / 8;
+  for (std::size_t w = 0; w < words; ++w, i += 8) {
     std::uint64_t word = 0;
     for (unsigned b = 0; b < 8; ++b) word |= static_cast<std::uint64_t>(bytes[i + b]) << (8 * b);
     mix(word);
-    length_ += 8;
   }
+  length_ += 8 * words;
   while (i < bytes.size()) add(bytes[i++]);
 }
 
