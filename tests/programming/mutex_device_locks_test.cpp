@@ -39,12 +39,15 @@ TEST(MutexDeviceLocksTest, OneHolderPerDeviceUntilItLetsGo) {
 TEST(MutexDeviceLocksTest, ALockWhoseHolderEndedIsTakenOver) {
   MutexDeviceLocks locks(testPrefix());
   // The thread ends holding the mutex: the system hands it on as abandoned.
+  HANDLE mutex = nullptr;
   std::thread([&] {
-    const HANDLE mutex = ::CreateMutexW(nullptr, TRUE, (testPrefix() + L"127.0.0.2").c_str());
-    static_cast<void>(mutex);
+    mutex = ::CreateMutexW(nullptr, TRUE, (testPrefix() + L"127.0.0.2").c_str());
   }).join();
+  ASSERT_NE(mutex, nullptr);
   std::unique_ptr<DeviceLock> held;
   EXPECT_EQ(locks.take(kDevice, held), DeviceLocks::Result::Taken);
+  held.reset();
+  ::CloseHandle(mutex);
 }
 
 }  // namespace
