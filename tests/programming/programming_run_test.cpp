@@ -316,6 +316,8 @@ TEST_F(ProgrammingRunTest, AnEarlyResendRequestInASecondRunSendsOnlyThisRunsReco
   EXPECT_EQ(programmer.resendRing().index, 1);  // kept its place: four records, then one
 }
 
+// On Windows nobody else may write the image while a run has it open.
+#ifndef _WIN32
 TEST_F(ProgrammingRunTest, AFileRewrittenDuringTheRunStopsIt) {
   makeRecords(6, 200);
   const Bytes original = bootImage();
@@ -347,6 +349,7 @@ TEST_F(ProgrammingRunTest, AFileThatGrowsDuringTheRunStopsIt) {
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
   EXPECT_EQ(device.programmedRecords(), 1u);
 }
+#endif
 
 TEST_F(ProgrammingRunTest, RunsAndQueriesHoldTheDeviceLock) {
   test::RecordingLocks locks;
