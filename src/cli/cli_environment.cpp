@@ -15,4 +15,9 @@ std::chrono::steady_clock::time_point SystemCliEnvironment::now() const {
   return std::chrono::steady_clock::now();
 }
 
+DeviceLocks* SystemCliEnvironment::deviceLocks() {
+  if (!deviceLocks_) deviceLocks_ = makeSystemDeviceLocks();
+  return deviceLocks_.get();
+}
+
 }  // namespace korvel

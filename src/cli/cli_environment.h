@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "link/echo_service.h"
+#include "programming/device_lock.h"
 #include "programming/pauses.h"
 
 namespace korvel {
@@ -19,6 +20,8 @@ class CliEnvironment {
   // The progress bar is drawn only for a person watching a terminal, not into a log.
   virtual bool errorStreamIsTerminal() const = 0;
   virtual std::chrono::steady_clock::time_point now() const = 0;
+  // The per-device locks; none means nothing is locked.
+  virtual DeviceLocks* deviceLocks() { return nullptr; }
 };
 
 // The operating system's echo facility, real pauses, the process's own standard error.
@@ -28,9 +31,11 @@ class SystemCliEnvironment : public CliEnvironment {
   Pauses& pauses() override { return pauses_; }
   bool errorStreamIsTerminal() const override;
   std::chrono::steady_clock::time_point now() const override;
+  DeviceLocks* deviceLocks() override;
 
  private:
   std::unique_ptr<EchoService> echoService_;
+  std::unique_ptr<DeviceLocks> deviceLocks_;
   RealPauses pauses_;
 };
 

@@ -2,20 +2,29 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
+#include <chrono>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "cli/cli_panel.h"
 #include "cli/dotted_address.h"
+#include "cli/terminal_text.h"
 #include "common/texts.h"
 #include "common/utf8.h"
+#include "image/firmware_image.h"
 #include "image/image_summary.h"
 #include "programming/device_programmer.h"
+#include "programming/image_check.h"
 
 namespace korvel {
 namespace {
 
 constexpr char kProgramName[] = "korvel-cli";
+constexpr std::array<std::string_view, 4> kCommands = {"info", "program", "check", "summary"};
+constexpr char kShortUsage[] =
+    "Usage: korvel-cli {info|program|check|summary} ... (korvel-cli --help tells more)";
 
 struct CliArguments {
   std::string address;
@@ -70,13 +79,43 @@ bool isDeviceInfo(const std::optional<std::string>& text) {
   if (!text || text->empty()) return false;
   for (const std::string_view failure :
        {text::kCommError, text::kNoAnswer, text::kDeviceError, text::kCredentialsTooLong,
-        text::kCredentialsBadCharacter}) {
+        text::kCredentialsBadCharacter, text::kAnotherCopyRunning}) {
     if (*text == failure) return false;
   }
   return !text->starts_with(text::kNoIcmpAccess);
 }
 
 bool isSummary(const std::string& text) { return text.starts_with('\''); }
+
+// The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
+// a second copy of the program away from the device meanwhile.
+void preparePrograms(DeviceProgrammer& programmer, CliEnvironment& environment) {
+  programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
+  programmer.setDeviceLocks(environment.deviceLocks());
+}
+
+std::string targetText(const std::optional<std::uint8_t>& target) {
+  if (!target) return "nothing to send";
+  if (*target == kNoBusAddress) return "device itself";
+  return "subordinate at bus address " + std::to_string(*target);
+}
+
+std::string programmedLine(const RunOutcome& outcome, double seconds) {
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f", seconds);
+  return "Programmed " + std::to_string(outcome.dataBytes) + " bytes in " +
+         std::to_string(outcome.dataRecords) + (outcome.dataRecords == 1 ? " record" : " records") +
+         " into the " + targetText(outcome.target) + " in " + time + " s\n";
+}
+
+// A first word that names no command: say which, in one line of usage, rather than the whole help.
+bool isUnknownCommand(int argc, const char* const* argv) {
+  if (argc < 2 || argv[1][0] == '-') return false;
+  for (const std::string_view command : kCommands) {
+    if (command == argv[1]) return false;
+  }
+  return true;
+}
 
 CliRequest requestFrom(const CliArguments& arguments) {
   CliRequest request;
@@ -93,6 +132,7 @@ int runInfo(const CliArguments& arguments, std::ostream& out, std::ostream& err,
   CliPanel panel(requestFrom(arguments), err, environment);
   {
     DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
+    preparePrograms(programmer, environment);
     programmer.queryDeviceInfo();
   }
   panel.endProgress();
@@ -103,19 +143,46 @@ int runInfo(const CliArguments& arguments, std::ostream& out, std::ostream& err,
 int runProgram(const CliArguments& arguments, std::ostream& out, std::ostream& err,
                CliEnvironment& environment) {
   CliPanel panel(requestFrom(arguments), err, environment, &out);
+  RunOutcome outcome;
+  const auto start = environment.now();
   {
     DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
+    preparePrograms(programmer, environment);
     programmer.programDevice();
+    outcome = programmer.lastRun();
   }
   panel.endProgress();
-  return panel.warningShown() ? kExitFailure : kExitSuccess;
+  if (panel.warningShown() || !outcome.succeeded) return kExitFailure;
+  const std::chrono::duration<double> seconds = environment.now() - start;
+  err << programmedLine(outcome, seconds.count()) << std::flush;
+  return kExitSuccess;
+}
+
+int runCheck(const CliArguments& arguments, std::ostream& out) {
+  auto image =
+      FirmwareImage::open(pathFromUtf8(arguments.imagePath), DeviceProgrammer::kMaxBootRecord);
+  if (!image) {
+    out << text::kOpenFailed << '\n' << std::flush;
+    return kExitFailure;
+  }
+  const ImageCheck check = checkImage(*image, false);
+  if (check.failure) {
+    out << *check.failure << " (record " << check.failedRecord << ", byte offset "
+        << check.failedOffset << ")\n"
+        << std::flush;
+    return kExitFailure;
+  }
+  out << check.records << (check.records == 1 ? " record, " : " records, ") << check.dataBytes
+      << " data bytes, " << targetText(check.target) << '\n'
+      << std::flush;
+  return kExitSuccess;
 }
 
 int runSummary(const CliArguments& arguments, std::ostream& out, std::ostream& err,
                CliEnvironment& environment) {
   CliPanel panel(requestFrom(arguments), err, environment);
   panel.setSummaryText(imageSummary(pathFromUtf8(arguments.imagePath)));
-  out << panel.summaryText() << '\n' << std::flush;
+  out << escapeControls(panel.summaryText()) << '\n' << std::flush;
   return isSummary(panel.summaryText()) ? kExitSuccess : kExitFailure;
 }
 
@@ -123,8 +190,15 @@ int runSummary(const CliArguments& arguments, std::ostream& out, std::ostream& e
 
 int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& out,
            std::ostream& err, CliEnvironment& environment) {
+  if (isUnknownCommand(argc, argv)) {
+    err << kProgramName << ": unknown command '" << escapeControls(argv[1]) << "'\n"
+        << kShortUsage << '\n'
+        << std::flush;
+    return kExitUsage;
+  }
   CliArguments arguments;
   CLI::App app("Programs firmware images into networked devices over ICMP echo.", kProgramName);
+  app.set_version_flag("--version", text::kVersion);
   app.require_subcommand(1);
   // An image path such as /home/op/x.qlxfw is an argument, never a Windows-style /option.
   app.allow_windows_style_options(false);
@@ -142,6 +216,12 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
   addDeviceOptions(*program, arguments);
   program->add_flag("--via-boot", arguments.viaBoot,
                     "the device already waits in its boot monitor (started by hand)");
+
+  auto* check = app.add_subcommand(
+      "check", "Check a whole image as a run would, without a device: records, bytes, target.");
+  check->add_option("IMAGE", arguments.imagePath, "firmware image file (*.qlxfw)")
+      ->required()
+      ->type_name("FILE");
 
   auto* summary =
       app.add_subcommand("summary", "Show the name, version and bus address of an image.");
@@ -162,6 +242,7 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
 
   if (info->parsed()) return runInfo(arguments, out, err, environment);
   if (program->parsed()) return runProgram(arguments, out, err, environment);
+  if (check->parsed()) return runCheck(arguments, out);
   return runSummary(arguments, out, err, environment);
 }
 

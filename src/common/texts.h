@@ -9,6 +9,8 @@ namespace korvel::text {
 inline constexpr char kSummaryPending[] = "???";
 inline constexpr char kSummaryCannotOpen[] = "Не удалось открыть файл";
 inline constexpr char kFormatError[] = "Ошибка формата файла";
+// After a name too long to show whole.
+inline constexpr char kNameCut[] = "…";
 
 // Information box.
 inline constexpr char kCommError[] = "Ошибка связи";
@@ -55,6 +57,9 @@ inline constexpr char kSubordinateViaBoot[] = "Нельзя шить подчи�
 inline constexpr char kUnsupportedPacketType[] = "Неподдерживаемый тип пакета";
 inline constexpr char kRestoreFailed[] = "Ошибка восстановления адреса";
 inline constexpr char kRecordTooLong[] = "Слишком длинная запись в файле";
+inline constexpr char kRecordExceedsPacket[] = "Запись не помещается в пакет сети";
+inline constexpr char kFileChanged[] = "Файл изменился во время прошивки";
+inline constexpr char kAnotherCopyRunning[] = "С устройством уже работает другая копия Korvel";
 
 // Window.
 inline constexpr char kAppName[] = "Korvel";

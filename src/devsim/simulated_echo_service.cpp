@@ -11,6 +11,12 @@ class SimulatedEchoService::Channel : public EchoChannel {
 
   std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override {
+    lastSendFailure_ = EchoFailureKind::None;
+    if (data.size() > owner_.largestSend_) {
+      lastSendFailure_ = EchoFailureKind::TooLarge;
+      ++owner_.refusedForSize_;
+      return std::nullopt;
+    }
     ++owner_.exchanges_;
     if (targetAddress != owner_.deviceAddress_) return std::nullopt;
     const DeviceAnswer answer = owner_.device_.respond(data);
@@ -20,8 +26,11 @@ class SimulatedEchoService::Channel : public EchoChannel {
     return answer.reply->size();
   }
 
+  EchoFailureKind lastSendFailure() const override { return lastSendFailure_; }
+
  private:
   SimulatedEchoService& owner_;
+  EchoFailureKind lastSendFailure_ = EchoFailureKind::None;
 };
 
 SimulatedEchoService::SimulatedEchoService(SimulatedDevice& device,
@@ -29,6 +38,10 @@ SimulatedEchoService::SimulatedEchoService(SimulatedDevice& device,
     : device_(device), deviceAddress_(deviceAddressNetworkOrder) {}
 
 void SimulatedEchoService::refuseOpening(EchoFailure failure) { refusal_ = std::move(failure); }
+
+void SimulatedEchoService::refuseSendsLargerThan(std::size_t dataBytes) {
+  largestSend_ = dataBytes;
+}
 
 std::unique_ptr<EchoChannel> SimulatedEchoService::open(EchoFailure& failure) {
   if (refusal_.kind != EchoFailureKind::None) {

@@ -20,11 +20,16 @@ class SimulatedEchoService : public EchoService {
   // Later opens fail with `failure`, as on a machine that allows this process no ICMP.
   void refuseOpening(EchoFailure failure);
 
+  // Later sends of more data than this are refused at once for their size, as on a route whose
+  // MTU is smaller, with don't-fragment set.
+  void refuseSendsLargerThan(std::size_t dataBytes);
+
   std::unique_ptr<EchoChannel> open(EchoFailure& failure) override;
 
   // Echo requests sent through any channel of this service, to any address.
   std::size_t exchanges() const { return exchanges_; }
   std::size_t opened() const { return opened_; }
+  std::size_t refusedForSize() const { return refusedForSize_; }
 
  private:
   class Channel;
@@ -34,6 +39,8 @@ class SimulatedEchoService : public EchoService {
   EchoFailure refusal_;
   std::size_t exchanges_ = 0;
   std::size_t opened_ = 0;
+  std::size_t largestSend_ = SIZE_MAX;
+  std::size_t refusedForSize_ = 0;
 };
 
 }  // namespace korvel

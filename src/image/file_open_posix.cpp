@@ -27,4 +27,12 @@ std::FILE* openRegularFileForReading(const std::filesystem::path& path, std::uin
   return file;
 }
 
+std::optional<FileStamp> fileStamp(std::FILE* file) {
+  struct stat info {};
+  if (::fstat(::fileno(file), &info) != 0) return std::nullopt;
+  return FileStamp{
+      static_cast<std::uint64_t>(info.st_size),
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 }  // namespace korvel

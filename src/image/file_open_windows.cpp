@@ -1,5 +1,7 @@
+#include <io.h>
 #include <share.h>
 #include <stdio.h>
+#include <windows.h>
 
 #include <system_error>
 
@@ -20,6 +22,21 @@ std::FILE* openRegularFileForReading(const std::filesystem::path& path, std::uin
   }
   size = length;
   return file;
+}
+
+// The share mode already keeps writers out; this is for the same checks as on other systems.
+std::optional<FileStamp> fileStamp(std::FILE* file) {
+  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  const std::uint64_t size =
+      (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime;
+  return FileStamp{size, static_cast<std::int64_t>(ticks)};
 }
 
 }  // namespace korvel

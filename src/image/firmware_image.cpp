@@ -1,6 +1,8 @@
 #include "image/firmware_image.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace korvel {
 
@@ -19,8 +21,19 @@ std::optional<std::uint8_t> FirmwareImage::readByte() {
   const int c = std::fgetc(file_.get());
   if (c == EOF) return std::nullopt;
   ++position_;
+  digest_.add(static_cast<std::uint8_t>(c));
   return static_cast<std::uint8_t>(c);
 }
+
+bool FirmwareImage::rewind() {
+  if (std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
+  std::clearerr(file_.get());
+  position_ = 0;
+  digest_ = StreamDigest();
+  return true;
+}
+
+std::optional<FileStamp> FirmwareImage::stamp() const { return fileStamp(file_.get()); }
 
 std::optional<std::uint8_t> FirmwareImage::peekMarker() {
   const int c = std::fgetc(file_.get());
@@ -75,6 +88,7 @@ ReadOutcome FirmwareImage::readData(ImageRecord& record) {
   data.payload.resize(data.length);
   const std::size_t got = std::fread(data.payload.data(), 1, data.length, file_.get());
   position_ += got;
+  digest_.add(ByteView(data.payload.data(), got));
   if (got != data.length) return missing();
   record = std::move(data);
   return ReadOutcome::Record;
@@ -98,14 +112,29 @@ ReadOutcome FirmwareImage::readVersion(ImageRecord& record) {
   return ReadOutcome::Record;
 }
 
+// A piece at a time rather than byte by byte: a name may be as long as the file.
 ReadOutcome FirmwareImage::readName(ImageRecord& record) {
   if (!readConfirmation(marker::kNameConfirm)) return missing();
   NameRecord name;
+  std::array<std::uint8_t, 4096> piece;
   for (;;) {
-    const auto byte = readByte();
-    if (!byte) return missing();
-    if (*byte == 0) break;
-    name.name += static_cast<char>(*byte);
+    const std::size_t got = std::fread(piece.data(), 1, piece.size(), file_.get());
+    if (got == 0) return missing();
+    const auto* terminator = static_cast<const std::uint8_t*>(std::memchr(piece.data(), 0, got));
+    const std::size_t used =
+        terminator ? static_cast<std::size_t>(terminator - piece.data()) + 1 : got;
+    const std::size_t letters = terminator ? used - 1 : used;
+    const std::size_t kept = std::min(letters, nameLimit_ - std::min(nameLimit_, name.name.size()));
+    name.name.append(reinterpret_cast<const char*>(piece.data()), kept);
+    if (kept < letters) name.cut = true;
+    position_ += used;
+    digest_.add(ByteView(piece.data(), used));
+    if (terminator) {
+      // Give back what was read past the end of the record.
+      const auto over = static_cast<long>(got - used);
+      if (over > 0 && std::fseek(file_.get(), -over, SEEK_CUR) != 0) return ReadOutcome::ReadError;
+      break;
+    }
   }
   record = std::move(name);
   return ReadOutcome::Record;

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "common/bytes.h"
+#include "image/stream_digest.h"
 
 namespace korvel {
 
@@ -40,7 +41,15 @@ struct VersionRecord {
 };
 
 struct NameRecord {
-  std::string name;  // 8-bit bytes as in the file
+  std::string name;  // 8-bit bytes as in the file, at most the reader's name limit
+  bool cut = false;  // the name went on past the limit
+};
+
+// What tells one state of a file from another without reading it.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // in the file system's own units
+  bool operator==(const FileStamp&) const = default;
 };
 
 using ImageRecord = std::variant<DataRecord, AddressRecord, VersionRecord, NameRecord>;
@@ -71,6 +80,17 @@ class FirmwareImage {
   std::uint64_t position() const { return position_; }
   std::uint64_t size() const { return size_; }
 
+  // How many bytes of a name record are kept; the rest are read and dropped, so that a hostile
+  // name costs no memory.
+  void setNameLimit(std::size_t bytes) { nameLimit_ = bytes; }
+
+  // Digest of every byte read since the start of the file.
+  std::uint64_t digest() const { return digest_.value(); }
+  // Back to the first byte, for a second walk over the same open file.
+  bool rewind();
+  // The file's size and modification time as the system has them now; nothing when unknown.
+  std::optional<FileStamp> stamp() const;
+
  private:
   struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -91,10 +111,13 @@ class FirmwareImage {
   std::uint64_t size_;
   std::uint64_t position_ = 0;
   std::uint32_t maxPayload_;
+  std::size_t nameLimit_ = SIZE_MAX;
+  StreamDigest digest_;
 };
 
 // Opens an existing regular file for reading only; nothing for anything else. One file per
 // operating system.
 std::FILE* openRegularFileForReading(const std::filesystem::path& path, std::uint64_t& size);
+std::optional<FileStamp> fileStamp(std::FILE* file);
 
 }  // namespace korvel

@@ -7,20 +7,27 @@
 namespace korvel {
 namespace {
 
+// A name longer than this is shown cut, with a mark after it.
+constexpr std::size_t kShownNameBytes = 255;
+
 struct ImageHead {
   std::string name = "?????";
+  bool nameCut = false;
   VersionRecord version;
   std::uint8_t address = kNoBusAddress;
 
   void take(const ImageRecord& record) {
     if (const auto* a = std::get_if<AddressRecord>(&record)) address = a->address;
     if (const auto* v = std::get_if<VersionRecord>(&record)) version = *v;
-    if (const auto* n = std::get_if<NameRecord>(&record)) name = n->name;
+    if (const auto* n = std::get_if<NameRecord>(&record)) {
+      name = n->name;
+      nameCut = n->cut;
+    }
   }
 
   std::string text() const {
-    std::string out = "'" + latin1ToUtf8(name) + "' v" + std::to_string(version.major) + "." +
-                      std::to_string(version.minor);
+    std::string out = "'" + latin1ToUtf8(name) + (nameCut ? text::kNameCut : "") + "' v" +
+                      std::to_string(version.major) + "." + std::to_string(version.minor);
     if (address != kNoBusAddress) out += " addr " + std::to_string(address);
     return out;
   }
@@ -31,6 +38,7 @@ struct ImageHead {
 std::string imageSummary(const std::filesystem::path& path) {
   auto image = FirmwareImage::open(path);
   if (!image) return text::kSummaryCannotOpen;
+  image->setNameLimit(kShownNameBytes);
   ImageHead head;
   for (;;) {
     const auto next = image->peekMarker();

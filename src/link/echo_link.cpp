@@ -14,6 +14,7 @@ EchoLink::EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint3
       sessionToken_(sessionToken) {}
 
 std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) {
+  lastSendTooLarge_ = false;
   if (!channel_ || bytes.size() > 0xFFFF) return std::nullopt;
   const std::size_t room = std::max<std::size_t>(bytes.size(), 8);
   const std::size_t need = room + kReplyRecordSize;
@@ -21,7 +22,10 @@ std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) 
   lastReplyRoom_ = need;
   const MutableByteView replyData(replyBuffer_.data() + kReplyRecordSize, room);
   const auto received = channel_->echo(targetAddress_, bytes, replyData, timeoutMs);
-  if (!received) dropRefusedChannel();
+  if (!received) {
+    lastSendTooLarge_ = channel_->lastSendFailure() == EchoFailureKind::TooLarge;
+    dropRefusedChannel();
+  }
   if (!received || *received > room) return std::nullopt;
   return ByteView(replyData.data(), *received);
 }
@@ -64,6 +68,7 @@ std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t t
   const ByteView finished(frame.data(), total);
   for (std::int32_t attempt = 0; attempt < attempts; ++attempt) {
     const auto reply = send(finished, timeoutMs);
+    if (lastSendTooLarge_) break;
     if (!reply || !isValidReply(*reply, header.length)) continue;
     ++sequence_;
     return reply->first(FrameHeader::kSize + getLe16(*reply, FrameHeader::kLengthOffset));
@@ -83,7 +88,8 @@ std::uint32_t hostToNetworkAddress(std::uint32_t hostOrder) {
 std::uint32_t networkToHostAddress(std::uint32_t networkOrder) {
   std::uint8_t bytes[4];
   std::memcpy(bytes, &networkOrder, sizeof bytes);
-  return (static_cast<std::uint32_t>(bytes[0]) << 24) | (static_cast<std::uint32_t>(bytes[1]) << 16) |
+  return (static_cast<std::uint32_t>(bytes[0]) << 24) |
+         (static_cast<std::uint32_t>(bytes[1]) << 16) |
          (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
 }
 

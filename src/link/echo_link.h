@@ -41,6 +41,9 @@ class EchoLink {
   std::optional<ByteView> request(MutableByteView frame, std::uint32_t timeoutMs,
                                   std::int32_t attempts);
 
+  // The last send was refused for its size: sending the same frame again cannot help.
+  bool lastSendTooLarge() const { return lastSendTooLarge_; }
+
   std::size_t replyBufferSize() const { return replyBuffer_.size(); }
   std::size_t lastReplyRoom() const { return lastReplyRoom_; }
 
@@ -53,6 +56,7 @@ class EchoLink {
   std::uint32_t targetAddress_;
   Bytes replyBuffer_;
   std::size_t lastReplyRoom_ = 0;
+  bool lastSendTooLarge_ = false;
   std::uint32_t sessionToken_;
   std::uint32_t sequence_ = 0;
 };

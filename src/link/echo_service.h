@@ -13,8 +13,9 @@ namespace korvel {
 // text (strerror, FormatMessage) for the operator.
 enum class EchoFailureKind {
   None,
-  NotPermitted,   // the OS refused ICMP to this process (no ping sockets, no CAP_NET_RAW)
-  Unavailable,    // any other reason the facility cannot be had
+  NotPermitted,  // the OS refused ICMP to this process (no ping sockets, no CAP_NET_RAW)
+  Unavailable,   // any other reason the facility cannot be had
+  TooLarge,      // one send refused for its size: larger than the route's MTU, don't-fragment set
 };
 
 struct EchoFailure {
@@ -43,6 +44,10 @@ class EchoChannel {
   // not permitted to this process, found only when sending); nothing otherwise. A facility may
   // open and still refuse: Windows' ICMP helper opens its handle before anything is sent.
   virtual const EchoFailure* refusal() const { return nullptr; }
+
+  // Why the OS refused the last send when that says something about this send alone; `None`
+  // when it went out, or was refused for no reason worth telling apart.
+  virtual EchoFailureKind lastSendFailure() const { return EchoFailureKind::None; }
 };
 
 // Opens echo channels; one implementation per operating system, and the simulated device in

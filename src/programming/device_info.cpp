@@ -24,14 +24,19 @@ std::string versionText(std::uint16_t word) {
 
 }  // namespace
 
-std::string formatDeviceInfo(ByteView reply) {
+std::string formatDeviceInfo(ByteView reply,
+                             const std::function<std::string(std::string)>& textFilter) {
+  const auto shown = [&](std::size_t offset) {
+    std::string text = deviceText(reply, offset);
+    return textFilter ? textFilter(std::move(text)) : text;
+  };
   char boardId[11];
   std::snprintf(boardId, sizeof boardId, "0x%08X", getLe32(reply, kBoardId));
   const std::uint32_t serial = getLe32(reply, kSerial);
-  return "'" + deviceText(reply, kText1) + "'\r\n" + "Board Id=" + boardId + " №" +
+  return "'" + shown(kText1) + "'\r\n" + "Board Id=" + boardId + " №" +
          std::to_string(serial >> 16) + "." + std::to_string(serial & 0xFFFF) + " Boot v" +
-         versionText(getLe16(reply, kBootVersion)) + "\r\n'" + deviceText(reply, kText2) +
-         "'\r\nv" + versionText(getLe16(reply, kProgramVersion));
+         versionText(getLe16(reply, kBootVersion)) + "\r\n'" + shown(kText2) + "'\r\nv" +
+         versionText(getLe16(reply, kProgramVersion));
 }
 
 }  // namespace korvel

@@ -24,8 +24,8 @@ bool DeviceProgrammer::openLink(bool keepExisting) {
     if (keepExisting) return true;
     link_.reset();
   }
-  link_.reset(new (std::nothrow) EchoLink(
-      echoService_, hostToNetworkAddress(panel_.ipAddress()), newSessionToken()));
+  link_.reset(new (std::nothrow) EchoLink(echoService_, hostToNetworkAddress(panel_.ipAddress()),
+                                          newSessionToken()));
   return true;
 }
 
@@ -71,6 +71,12 @@ std::optional<std::string> DeviceProgrammer::conversationBlocker() const {
 }
 
 void DeviceProgrammer::queryDeviceInfo() {
+  DeviceLockScope lock(*this);
+  if (lock.busy()) return panel_.setInfoText(text::kAnotherCopyRunning);
+  askDeviceInfo();
+}
+
+void DeviceProgrammer::askDeviceInfo() {
   std::string info = text::kCommError;
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
@@ -88,7 +94,7 @@ void DeviceProgrammer::queryDeviceInfo() {
         reply = sendCommand(command, 1);
       }
       if (reply) {
-        info = isGood(reply) ? formatDeviceInfo(*reply) : text::kDeviceError;
+        info = isGood(reply) ? formatDeviceInfo(*reply, deviceTextFilter_) : text::kDeviceError;
       } else if (!link_->isOpen()) {
         info = icmpAccessText();  // the facility opened, but refused to send
       }

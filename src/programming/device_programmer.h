@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,13 +10,24 @@
 #include "common/bytes.h"
 #include "link/echo_link.h"
 #include "link/echo_service.h"
+#include "programming/device_lock.h"
 #include "programming/operator_panel.h"
 #include "programming/pauses.h"
+#include "programming/record_route.h"
 #include "programming/resend_ring.h"
 
 namespace korvel {
 
 using SavedValue = std::array<std::uint8_t, 4>;
+
+// What the last programming run delivered.
+struct RunOutcome {
+  bool succeeded = false;
+  std::uint64_t records = 0;  // every record of the image
+  std::uint64_t dataRecords = 0;
+  std::uint64_t dataBytes = 0;
+  std::optional<std::uint8_t> target;  // bus address at the first data record; 255: the device
+};
 
 // Every conversation with the device: the information query, the boot-monitor path, delivery
 // to a subordinate with its resend ring, the subordinate's preparation and address restore, and
@@ -25,9 +37,9 @@ class DeviceProgrammer {
  public:
   static constexpr std::uint32_t kTimeoutMs = 1000;
   static constexpr std::int32_t kEchoAttempts = 5;
-  // Longest record each path can carry in the 16-bit length fields of its frames.
-  static constexpr std::uint32_t kMaxBootRecord = 65523;
-  static constexpr std::uint32_t kMaxBusRecord = 65435;
+  // Longest record each path can carry in one echo request.
+  static constexpr std::uint32_t kMaxBootRecord = RecordRouter::kMaxBootRecord;
+  static constexpr std::uint32_t kMaxBusRecord = RecordRouter::kMaxBusRecord;
 
   DeviceProgrammer(OperatorPanel& panel, EchoService& echoService, Pauses& pauses);
   ~DeviceProgrammer();
@@ -58,11 +70,25 @@ class DeviceProgrammer {
   // Drops the link (the window does so when it is destroyed).
   void closeLink();
 
+  // Each information query and run holds the device's lock from these for its length; without
+  // them (the default) nothing is locked.
+  void setDeviceLocks(DeviceLocks* locks) { locks_ = locks; }
+  // Device texts pass through this before they are shown (the command line escapes controls).
+  void setDeviceTextFilter(std::function<std::string(std::string)> filter) {
+    deviceTextFilter_ = std::move(filter);
+  }
+
+  const RunOutcome& lastRun() const { return lastRun_; }
+
   EchoLink* link() { return link_.get(); }
   const ResendRing& resendRing() const { return ring_; }
 
  private:
   class Run;
+  class DeviceLockScope;
+
+  void askDeviceInfo();
+  std::optional<std::string> runImage(bool& opened);
 
   // The text that stops a conversation before it starts, or nothing when it may go ahead:
   // refused credentials, or an echo facility this process may not use.
@@ -70,8 +96,8 @@ class DeviceProgrammer {
   std::optional<std::string> credentialsProblem() const;
   std::string icmpAccessText() const;
   bool isGood(const std::optional<ByteView>& reply) const;
-  std::optional<ByteView> sendWithRetries(ByteView command, std::uint32_t areaLength,
-                                          int attempts, std::uint32_t pauseAfterFailureMs);
+  std::optional<ByteView> sendWithRetries(ByteView command, std::uint32_t areaLength, int attempts,
+                                          std::uint32_t pauseAfterFailureMs);
   bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload, bool stored);
 
   OperatorPanel& panel_;
@@ -79,9 +105,40 @@ class DeviceProgrammer {
   Pauses& pauses_;
   std::unique_ptr<EchoLink> link_;
   ResendRing ring_;
+  DeviceLocks* locks_ = nullptr;
+  std::unique_ptr<DeviceLock> heldLock_;
+  int lockDepth_ = 0;
+  std::function<std::string(std::string)> deviceTextFilter_;
+  RunOutcome lastRun_;
 };
 
-// The information box text for a reply with status 1 (a frame of at least 89 bytes).
-std::string formatDeviceInfo(ByteView reply);
+// The information box text for a reply with status 1 (a frame of at least 89 bytes); the
+// device's two texts pass through `textFilter` when one is given.
+std::string formatDeviceInfo(ByteView reply,
+                             const std::function<std::string(std::string)>& textFilter = {});
+
+// Holds the device's lock from the outermost conversation to its end; a conversation inside
+// another (the run's information query) holds it through the outer one.
+class DeviceProgrammer::DeviceLockScope {
+ public:
+  explicit DeviceLockScope(DeviceProgrammer& programmer) : programmer_(programmer) {
+    if (programmer_.lockDepth_++ == 0 && programmer_.locks_) {
+      busy_ = programmer_.locks_->take(programmer_.panel_.ipAddress(), programmer_.heldLock_) ==
+              DeviceLocks::Result::Busy;
+    }
+  }
+  ~DeviceLockScope() {
+    if (--programmer_.lockDepth_ == 0) programmer_.heldLock_.reset();
+  }
+  DeviceLockScope(const DeviceLockScope&) = delete;
+  DeviceLockScope& operator=(const DeviceLockScope&) = delete;
+
+  // Another copy of the program works with the device.
+  bool busy() const { return busy_; }
+
+ private:
+  DeviceProgrammer& programmer_;
+  bool busy_ = false;
+};
 
 }  // namespace korvel

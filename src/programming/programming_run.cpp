@@ -6,131 +6,140 @@
 #include "common/utf8.h"
 #include "image/firmware_image.h"
 #include "programming/device_programmer.h"
+#include "programming/image_check.h"
 
 namespace korvel {
-namespace {
 
-constexpr std::uint8_t kBootMonitorRecordType = 12;
-
-}  // namespace
-
-// One press of "Прошить": reads the image record by record and delivers each data record as soon
-// as it is read. Nothing of a run outlives it.
+// The sending walk of one press of "Прошить", over an image that the check walk has passed: it
+// reads the image again record by record, makes sure the file is still the one checked, and
+// delivers each data record. Nothing of a run outlives it.
 class DeviceProgrammer::Run {
  public:
-  Run(DeviceProgrammer& programmer, FirmwareImage& image)
-      : programmer_(programmer), panel_(programmer.panel_), image_(image) {}
+  Run(DeviceProgrammer& programmer, FirmwareImage& image, const ImageCheck& check)
+      : programmer_(programmer),
+        panel_(programmer.panel_),
+        image_(image),
+        check_(check),
+        router_(programmer.panel_.viaBoot()) {}
 
   // The failure text, or nothing when the whole image went out.
   std::optional<std::string> deliverImage() {
-    panel_.setProgressRange(0, static_cast<std::int64_t>(image_.size()));
     for (;;) {
       panel_.restoreWaitCursor();
       ImageRecord record;
-      switch (image_.next(record)) {
-        case ReadOutcome::End:
-          return std::nullopt;
-        case ReadOutcome::FormatError:
-          return text::kFormatError;
-        case ReadOutcome::ReadError:
-          return text::kReadFailed;
-        case ReadOutcome::TooLarge:
-          return text::kRecordTooLong;
-        case ReadOutcome::Record:
-          break;
+      const ReadOutcome outcome = image_.next(record);
+      if (outcome == ReadOutcome::End) {
+        if (!sameStamp() || image_.digest() != check_.digest) return text::kFileChanged;
+        return std::nullopt;
       }
-      if (auto failure = take(record)) return failure;
+      if (outcome != ReadOutcome::Record) {
+        return sameStamp() ? readFailureText(outcome) : text::kFileChanged;
+      }
+      const RecordStep step = router_.take(record);
+      if (step.deliver && !readAsChecked(dataRecords_++)) return text::kFileChanged;
+      if (step.failure) return step.failure;
+      if (step.deliver) {
+        if (auto failure = deliver(step, std::get<DataRecord>(record))) return failure;
+      }
       panel_.setProgressPosition(static_cast<std::int64_t>(image_.position()));
       panel_.pumpMessages();
     }
   }
 
-  // Gives the subordinate its address back at the end of an image that prepared one.
-  void restoreAddress() {
-    if (busAddress_ == kNoBusAddress || !prepared_) return;
-    if (!programmer_.restoreSubordinateAddress(busAddress_, savedValue_)) {
-      panel_.showWarning(text::kRestoreFailed);
-    }
+  // Gives the subordinate back the address it was prepared at; false when that failed.
+  bool restoreAddress() {
+    const auto prepared = router_.preparedAddress();
+    if (router_.busAddress() == kNoBusAddress || !prepared || !preparedOk_) return true;
+    if (programmer_.restoreSubordinateAddress(*prepared, savedValue_)) return true;
+    panel_.showWarning(text::kRestoreFailed);
+    return false;
   }
 
  private:
-  std::optional<std::string> take(const ImageRecord& record) {
-    if (const auto* address = std::get_if<AddressRecord>(&record)) {
-      busAddress_ = address->address;
-    } else if (const auto* data = std::get_if<DataRecord>(&record)) {
-      return deliver(*data);
-    }
-    return std::nullopt;
+  bool sameStamp() const { return image_.stamp() == check_.stamp; }
+
+  // What was read up to the end of this data record has the checked digest (where the check
+  // kept one), and the file still has its checked size and time.
+  bool readAsChecked(std::uint64_t dataRecord) const {
+    const auto checked = check_.trail.at(dataRecord);
+    return (!checked || *checked == image_.digest()) && sameStamp();
   }
 
-  bool forDeviceItself() const { return busAddress_ == kNoBusAddress; }
-
-  std::optional<std::string> deliver(const DataRecord& data) {
-    const std::uint32_t limit = forDeviceItself() ? kMaxBootRecord : kMaxBusRecord;
-    if (data.payload.size() > limit) return text::kRecordTooLong;
-    if (firstRecord_) {
-      firstRecord_ = false;
-      if (auto failure = prepareTarget()) return failure;
-    }
-    if (forDeviceItself()) {
-      if (data.type != kBootMonitorRecordType) return text::kUnsupportedPacketType;
-      if (!programmer_.sendRawRecord(data.payload)) return text::kCommError;
-    } else if (!programmer_.deliverRecord(data.type, data.payload)) {
-      return text::kCommError;
-    }
-    return std::nullopt;
+  std::optional<std::string> deliver(const RecordStep& step, const DataRecord& data) {
+    if (auto failure = prepareTarget(step.prepare)) return failure;
+    // The preparation takes seconds: the file may have been written meanwhile.
+    if (step.prepare != Preparation::None && !sameStamp()) return text::kFileChanged;
+    const bool sent = step.path == DeliveryPath::BootMonitor
+                          ? programmer_.sendRawRecord(data.payload)
+                          : programmer_.deliverRecord(data.type, data.payload);
+    if (sent) return std::nullopt;
+    const EchoLink* link = programmer_.link();
+    return link && link->lastSendTooLarge() ? text::kRecordExceedsPacket : text::kCommError;
   }
 
-  std::optional<std::string> prepareTarget() {
-    if (forDeviceItself()) {
-      programmer_.enterBootMonitor();  // a device that did not switch fails at its first record
-      return std::nullopt;
+  std::optional<std::string> prepareTarget(Preparation preparation) {
+    switch (preparation) {
+      case Preparation::EnterBootMonitor:
+        programmer_.enterBootMonitor();  // a device that did not switch fails at its first record
+        break;
+      case Preparation::PrepareSubordinate:
+        if (!programmer_.prepareSubordinate(*router_.preparedAddress(), savedValue_)) {
+          return text::kCommError;
+        }
+        preparedOk_ = true;
+        break;
+      case Preparation::None:
+        break;
     }
-    if (panel_.viaBoot()) return text::kSubordinateViaBoot;
-    if (!programmer_.prepareSubordinate(busAddress_, savedValue_)) return text::kCommError;
-    prepared_ = true;
     return std::nullopt;
   }
 
   DeviceProgrammer& programmer_;
   OperatorPanel& panel_;
   FirmwareImage& image_;
-  std::uint8_t busAddress_ = kNoBusAddress;
-  bool firstRecord_ = true;
-  bool prepared_ = false;
+  const ImageCheck& check_;
+  RecordRouter router_;
+  std::uint64_t dataRecords_ = 0;
+  bool preparedOk_ = false;
   SavedValue savedValue_{};
 };
 
 void DeviceProgrammer::programDevice() {
-  queryDeviceInfo();
+  lastRun_ = {};
+  DeviceLockScope lock(*this);
+  if (lock.busy()) return panel_.showWarning(text::kAnotherCopyRunning);
+  askDeviceInfo();
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
-
-  auto stop = [this](const std::string& message) {
-    panel_.showWarning(message);
-    panel_.setProgressPosition(0);
-    panel_.enableInputs(true);
-    panel_.endWaitCursor();
-  };
-
-  if (auto blocker = conversationBlocker()) return stop(*blocker);
-  auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
-  if (!image) {
-    panel_.showWarning(text::kOpenFailed);
-    panel_.enableInputs(true);
-    panel_.endWaitCursor();
-    return;
-  }
-  Run run(*this, *image);
-  if (auto failure = run.deliverImage()) {
-    image.reset();
-    return stop(*failure);
-  }
-  run.restoreAddress();
-  image.reset();
-  panel_.setProgressPosition(0);
+  bool opened = true;
+  const auto failure = runImage(opened);
+  if (failure) panel_.showWarning(*failure);
+  if (!opened) panel_.showWarning(text::kOpenFailed);
+  // An image that could not be opened leaves the bar where the information query left it.
+  if (opened) panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
+}
+
+// Everything between disabling and enabling the inputs: the failure to show, if any. The image is
+// closed by the time it returns.
+std::optional<std::string> DeviceProgrammer::runImage(bool& opened) {
+  if (auto blocker = conversationBlocker()) return blocker;
+  auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
+  opened = image.has_value();
+  if (!image) return std::nullopt;
+  panel_.setProgressRange(0, static_cast<std::int64_t>(image->size()));
+  // Nothing goes to the device before the whole image has been found good.
+  const ImageCheck check = checkImage(*image, panel_.viaBoot());
+  if (check.failure) return check.failure;
+  if (!image->rewind()) return text::kReadFailed;
+  ring_.forgetEarlierRecords();
+  Run run(*this, *image, check);
+  if (auto failure = run.deliverImage()) return failure;
+  // A failed restore shows its own message; the run then ends like one that succeeded.
+  lastRun_ = {run.restoreAddress(), check.records, check.dataRecords, check.dataBytes,
+              check.target};
+  return std::nullopt;
 }
 
 }  // namespace korvel

@@ -19,4 +19,9 @@ bool ResendRing::store(std::uint8_t type, ByteView payload) {
   return true;
 }
 
+void ResendRing::forgetEarlierRecords() {
+  for (ResendSlot& slot : slots) slot.used = false;
+  inOrder = static_cast<std::uint8_t>(slots.size());
+}
+
 }  // namespace korvel

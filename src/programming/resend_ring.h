@@ -14,7 +14,7 @@ struct ResendSlot {
   std::array<std::uint8_t, kCapacity> data{};
   std::uint32_t length = 0;
   std::uint8_t type = 0;
-  bool used = false;  // has held a record since the window was created
+  bool used = false;  // holds a record of the current run
 
   ByteView payload() const { return ByteView(data.data(), length); }
 };
@@ -30,6 +30,9 @@ struct ResendRing {
   // Stores the record in the slot at `index` and advances it; false (and nothing stored) for a
   // record longer than a slot.
   bool store(std::uint8_t type, ByteView payload);
+  // At the start of a run: the records of earlier runs are not this image's, so they count as
+  // never written. `index` stays where it is.
+  void forgetEarlierRecords();
   void moveBack(unsigned count) { index = static_cast<std::uint8_t>((index - count) & 3u); }
   void advance() { index = static_cast<std::uint8_t>((index + 1) & 3u); }
   const ResendSlot& current() const { return slots[index]; }

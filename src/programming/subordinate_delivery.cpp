@@ -21,6 +21,8 @@ int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
   const auto area = static_cast<std::uint32_t>(payload.size()) + kRecordAreaExtra;
   for (int attempt = 0; attempt < kRecordAttempts; ++attempt) {
     const auto reply = sendCommand(command, area);
+    // Refused for its size: every further attempt would be too.
+    if (!reply && link_ && link_->lastSendTooLarge()) return -1;
     if (isGood(reply)) {
       if (getLe16(*reply, FrameHeader::kLengthOffset) <= kLengthWithoutResendByte) return 0;
       const std::uint8_t resend = (*reply)[bus::kResendByteOffset];

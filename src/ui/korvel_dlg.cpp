@@ -20,6 +20,7 @@
 #include "common/utf8.h"
 #include "image/image_summary.h"
 #include "link/echo_service.h"
+#include "programming/device_lock.h"
 #include "programming/pauses.h"
 #include "ui/about_dlg.h"
 #include "ui/about_item.h"
@@ -76,6 +77,10 @@ CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses
   setFont(templateFont());
   createControls();
   programmer_ = std::make_unique<DeviceProgrammer>(*this, echoService_, pauses_);
+  if (ownEchoService_) {
+    ownDeviceLocks_ = makeSystemDeviceLocks();
+    programmer_->setDeviceLocks(ownDeviceLocks_.get());
+  }
 
   addAboutItem(*this, toQString(text::kAboutItem), [this] { showAbout(); });
   setWindowIcon(applicationIcon());

@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace korvel {
 
+class DeviceLocks;
 class EchoService;
 class IpAddressEdit;
 class Pauses;
@@ -32,7 +33,8 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
 
  public:
   // A null service means the system's own: the operating system's echo facility, pauses that
-  // really sleep, and the per-user settings store.
+  // really sleep, and the per-user settings store. With the system's echo facility the window
+  // also holds the system's per-device lock during each conversation.
   explicit CKorvelDlg(QWidget* parent = nullptr, EchoService* echoService = nullptr,
                       Pauses* pauses = nullptr, SettingsStore* settings = nullptr);
   ~CKorvelDlg() override;
@@ -87,6 +89,7 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
   std::unique_ptr<EchoService> ownEchoService_;
   std::unique_ptr<Pauses> ownPauses_;
   std::unique_ptr<SettingsStore> ownSettings_;
+  std::unique_ptr<DeviceLocks> ownDeviceLocks_;
   EchoService& echoService_;
   Pauses& pauses_;
   SettingsStore& settings_;

@@ -9,6 +9,7 @@
 #include "devsim/simulated_device.h"
 #include "devsim/simulated_echo_service.h"
 #include "link/echo_link.h"
+#include "support/recording_locks.h"
 #include "support/temp_file.h"
 
 namespace korvel {
@@ -72,7 +73,7 @@ TEST_F(CliDeviceTest, ProgramsTheDeviceThroughItsBootMonitor) {
   const CliResult result = run({"program", writeImage("device.qlxfw", false)});
   EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
   EXPECT_EQ(result.out, kInfoLines);
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.err, "Programmed 411 bytes in 3 records into the device itself in 0.0 s\n");
   EXPECT_EQ(device.programmedData(), data);
   EXPECT_EQ(device.programmedRecords(), 3u);
   EXPECT_EQ(pauses(), std::vector<std::uint32_t>{2000});
@@ -130,8 +131,39 @@ TEST_F(CliDeviceTest, OnATerminalTheRunEndsWithAFullBarOnItsOwnLine) {
   const CliResult result = run({"program", image});
   EXPECT_EQ(result.exitCode, kExitSuccess);
   const std::string size = std::to_string(std::filesystem::file_size(image));
-  EXPECT_TRUE(result.err.ends_with("] 100%  " + size + "/" + size + " bytes\x1b[K\n"))
+  EXPECT_TRUE(result.err.ends_with("] 100%  " + size + "/" + size + " bytes\x1b[K\n" +
+                                   "Programmed 411 bytes in 3 records into the device itself in "
+                                   "0.0 s\n"))
       << result.err;
+}
+
+TEST_F(CliDeviceTest, DeviceTextsReachTheTerminalWithTheirControlsEscaped) {
+  device = SimulatedDevice(DeviceConfig{.text1 = "Re\x1b[2Jlay\r\nX", .text2 = "\x98\x7f\x07"});
+  const CliResult result = run({"info"});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out,
+            "'Re\\x1B[2Jlay\\x0D\\x0AX'\nBoard Id=0x000012AB №3.7 Boot v1.2\n"
+            "'\\x98\\x7F\\x07'\nv2.5\n");
+}
+
+TEST_F(CliDeviceTest, ASecondCopyAtTheSameDeviceIsRefused) {
+  test::RecordingLocks locks;
+  locks.busy = true;
+  environment.locks = &locks;
+  CliResult result = run({"info"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kAnotherCopyRunning) + "\n");
+  result = run({"program", writeImage("device.qlxfw", false)});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.err, std::string(text::kAnotherCopyRunning) + "\n");
+  EXPECT_EQ(echo.exchanges(), 0u);
+
+  locks.busy = false;
+  result = run({"program", writeImage("sub.qlxfw", true)});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.err,
+            "Programmed 411 bytes in 3 records into the subordinate at bus address 5 in 0.0 s\n");
+  EXPECT_EQ(locks.taken, std::vector<std::uint32_t>{0x7F000002});
 }
 
 }  // namespace

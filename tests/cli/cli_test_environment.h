@@ -21,10 +21,12 @@ class TestCliEnvironment : public CliEnvironment {
   Pauses& pauses() override { return pauses_; }
   bool errorStreamIsTerminal() const override { return terminal; }
   std::chrono::steady_clock::time_point now() const override { return clock; }
+  DeviceLocks* deviceLocks() override { return locks; }
 
   RecordingPauses& recordedPauses() { return pauses_; }
 
   bool terminal = false;
+  DeviceLocks* locks = nullptr;
   std::chrono::steady_clock::time_point clock{};
 
  private:

@@ -73,7 +73,6 @@ TEST_F(RunCliTest, AddressesThatAreNotFourDottedNumbersAreUsageErrors) {
 
 TEST_F(RunCliTest, MissingOrWrongArgumentsAreUsageErrors) {
   expectUsageError({}, "korvel-cli [OPTIONS] SUBCOMMAND");
-  expectUsageError({"flash"}, "korvel-cli [OPTIONS] SUBCOMMAND");
   expectUsageError({"info"}, "korvel-cli info");
   expectUsageError({"info", "--ip"}, "korvel-cli info");
   expectUsageError({"info", "--ip", "1.2.3.4", "--bogus"}, "korvel-cli info");
@@ -84,6 +83,59 @@ TEST_F(RunCliTest, MissingOrWrongArgumentsAreUsageErrors) {
   expectUsageError({"summary"}, "korvel-cli summary");
   expectUsageError({"summary", "a.qlxfw", "b.qlxfw"}, "korvel-cli summary");
   expectUsageError({"summary", "a.qlxfw", "--ip", "1.2.3.4"}, "korvel-cli summary");
+}
+
+TEST_F(RunCliTest, AnUnknownCommandIsNamedWithAOneLineUsage) {
+  const CliResult result = runCliWith(environment, {"flash", "--ip", "1.2.3.4"});
+  EXPECT_EQ(result.exitCode, kExitUsage);
+  EXPECT_EQ(result.err,
+            "korvel-cli: unknown command 'flash'\n"
+            "Usage: korvel-cli {info|program|check|summary} ... (korvel-cli --help tells more)\n");
+  EXPECT_EQ(result.out, "");
+  // Even a word made to play with the terminal is shown, not obeyed.
+  EXPECT_EQ(runCliWith(environment, {"\x1b[2J"}).err.substr(0, 38),
+            "korvel-cli: unknown command '\\x1B[2J'\n");
+}
+
+TEST_F(RunCliTest, VersionIsTheProgramsOwn) {
+  const CliResult result = runCliWith(environment, {"--version"});
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, "1.0.0.12\n");
+}
+
+TEST_F(RunCliTest, CheckWalksTheWholeImageWithoutADevice) {
+  const Bytes record = samplePayload(100, 1);
+  const auto check = [&](const Bytes& image) {
+    return runCliWith(environment, {"check", dir.write("image.qlxfw", image).string()});
+  };
+  CliResult result = check(ImageBuilder().name("A").data(12, record).data(12, record).bytes());
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, "3 records, 200 data bytes, device itself\n");
+
+  result = check(ImageBuilder().address(7).data(3, record).bytes());
+  EXPECT_EQ(result.out, "2 records, 100 data bytes, subordinate at bus address 7\n");
+
+  // The fault in the third record, which starts at byte 110.
+  result = check(ImageBuilder().data(12, record).version(1, 2).data(13, record).bytes());
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out,
+            std::string(text::kUnsupportedPacketType) + " (record 3, byte offset 110)\n");
+
+  result = check(ImageBuilder().data(12, record).raw({0xAA, 0x0C, 0xFF}).bytes());
+  EXPECT_EQ(result.out, std::string(text::kFormatError) + " (record 2, byte offset 106)\n");
+
+  result = runCliWith(environment, {"check", (dir.path() / "missing.qlxfw").string()});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(result.out, std::string(text::kOpenFailed) + "\n");
+  EXPECT_EQ(echo.opened, 0);
+}
+
+TEST_F(RunCliTest, SummaryShowsControlsInTheNameEscaped) {
+  const std::string name = "A\x1b[31m\x07\x7f\x85\x9b";
+  const auto path =
+      dir.write("image.qlxfw", ImageBuilder().name(name).data(12, samplePayload(80, 1)).bytes());
+  const CliResult result = runCliWith(environment, {"summary", path.string()});
+  EXPECT_EQ(result.out, "'A\\x1B[31m\\x07\\x7F\\x85\\x9B' v0.0\n");
 }
 
 TEST_F(RunCliTest, PasswordComesFromOnePlaceOnly) {

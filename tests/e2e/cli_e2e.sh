@@ -3,7 +3,10 @@
 # (scripts/with-devsim). One case per run, so that CTest reports each on its own.
 #
 # usage: cli_e2e.sh CASE KORVEL_CLI KORVEL_DEVSIM E2E_CLI_FIXTURE
-#   CASE: info | program-device | program-subordinate | via-boot-refused
+#   CASE: info | program-device | program-subordinate | via-boot-refused |
+#         precheck-truncated | precheck-bad-marker | precheck-type-13 | precheck-too-long-late |
+#         precheck-sub-bad-late | route-mtu | rewritten-file | two-runs | long-name |
+#         device-controls
 #
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
 set -euo pipefail
@@ -40,9 +43,20 @@ run_cli() {
     shift
   done
   shift
+  run_next_to_devsim "${devsim_args[@]}" -- "$cli" "$@"
+}
+
+# The same for any command: DEVSIM OPTIONS... -- COMMAND [ARGS...].
+run_next_to_devsim() {
+  local devsim_args=()
+  while [[ $1 != -- ]]; do
+    devsim_args+=("$1")
+    shift
+  done
+  shift
   status=0
   "$with_devsim" --devsim "$devsim" --dump-dir "$dumps" --log "$log" "${devsim_args[@]}" -- \
-    bash -c 'exec "$@" 2>"$0"' "$work/cli.err" "$cli" "$@" >"$work/cli.out" 2>"$work/run.err" ||
+    bash -c 'exec "$@" 2>"$0"' "$work/cli.err" "$@" >"$work/cli.out" 2>"$work/run.err" ||
     status=$?
   if ((status == 77)); then
     cat "$work/run.err" >&2
@@ -63,6 +77,25 @@ expect_same() {  # FILE EXPECTED-FILE WHAT
 log_lines() { grep -F "\"kind\":\"$1\"" "$log" || true; }
 
 credentials=(--ip "$device" --login admin --password admin)
+# Lock files of this case's own: other cases run at the same time, in namespaces of their own
+# with the same device address.
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+expect_text_on_stderr() {  # NAME
+  "$fixture" text "$1" >"$work/expected.err"
+  expect_same "$work/cli.err" "$work/expected.err" "the message on stderr"
+}
+
+# Nothing but the information query reached the device: no hand-over, no preparation, no record.
+expect_only_information_query() {
+  local query='"code":3,.*"kind":"device-command"' others
+  grep -q -E "$query" "$log" || fail "no information query"
+  others=$(grep -v -E "$query" "$log" || true)
+  [[ -z $others ]] || fail "more than the information query reached the device: $others"
+  [[ ! -s $dumps/$device.bin && ! -s $dumps/$device-sub$sub_home.bin ]] ||
+    fail "something was programmed"
+}
 
 case $case_name in
   info)
@@ -79,7 +112,8 @@ case $case_name in
     "$fixture" image "$work/device.qlxfw" "$work/device.data"
     run_cli -- program "$work/device.qlxfw" "${credentials[@]}"
     expect_status 0
-    [[ ! -s $work/cli.err ]] || fail "stderr is not empty"
+    grep -q '^Programmed 810 bytes in 5 records into the device itself in [0-9.]* s' "$work/cli.err" ||
+      fail "no closing line on stderr"
     [[ $(head -n 1 "$work/cli.out") == "'BOOT'" ]] || fail "no device information on stdout"
     expect_same "$dumps/$device.bin" "$work/device.data" "the device's programmed bytes"
     ((!$(log_lines raw-record | grep -c '"status":1'))) && fail "no record went to the boot monitor"
@@ -91,7 +125,8 @@ case $case_name in
     run_cli --subordinate "$sub_home" --fault resend=0x05,target=bus-record,nth=3 -- \
       program "$work/sub.qlxfw" "${credentials[@]}"
     expect_status 0
-    [[ ! -s $work/cli.err ]] || fail "stderr is not empty"
+    grep -q "^Programmed 810 bytes in 5 records into the subordinate at bus address $sub_home in " \
+      "$work/cli.err" || fail "no closing line on stderr"
     expect_same "$dumps/$device-sub$sub_home.bin" "$work/sub.data" "the subordinate's bytes"
     [[ ! -s $dumps/$device.bin ]] || fail "the device itself was programmed"
     [[ -n $(log_lines bus-record | grep -F '"resend_byte":5') ]] ||
@@ -112,6 +147,99 @@ case $case_name in
     [[ -z $(log_lines bus-command) && -z $(log_lines bus-record) ]] ||
       fail "the subordinate was contacted"
     [[ ! -s $dumps/$device-sub$sub_home.bin ]] || fail "the subordinate was programmed"
+    ;;
+
+  precheck-*)
+    kind=${case_name#precheck-}
+    "$fixture" broken "$kind" "$work/broken.qlxfw"
+    run_cli --subordinate "$sub_home" -- program "$work/broken.qlxfw" "${credentials[@]}"
+    expect_status 1
+    case $kind in
+      type-13) expect_text_on_stderr unsupported-type ;;
+      too-long-late) expect_text_on_stderr too-long ;;
+      *) expect_text_on_stderr format-error ;;
+    esac
+    expect_only_information_query
+    ;;
+
+  route-mtu)
+    # A route whose MTU is smaller than a record's request: the system refuses the send for its
+    # size, and the run stops at once instead of waiting five timeouts.
+    "$fixture" big-records "$work/big.qlxfw" "$work/big.data" 2000
+    started=$SECONDS
+    run_next_to_devsim -- bash -c 'ip link set lo mtu 1500 && exec "$@"' mtu "$cli" \
+      program "$work/big.qlxfw" "${credentials[@]}"
+    expect_status 1
+    expect_text_on_stderr exceeds-packet
+    ((SECONDS - started < 5)) || fail "the run took $((SECONDS - started)) s"
+    [[ -z $(log_lines raw-record) ]] || fail "a record reached the device"
+    ;;
+
+  rewritten-file)
+    # The image is rewritten in place while the device waits for its boot monitor: after the
+    # check, before the first record.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    "$fixture" image "$work/other.qlxfw" "$work/other.data" 7
+    run_next_to_devsim -- bash -c '
+      "$1" program "$2" --ip "$3" --login admin --password admin & pid=$!
+      for ((i = 0; i < 200; ++i)); do
+        grep -q "\"code\":7," "$4" 2>/dev/null && break
+        sleep 0.05
+      done
+      dd if="$5" of="$2" bs=1 seek=20 skip=20 count=200 conv=notrunc status=none
+      wait "$pid"' rewrite "$cli" "$work/device.qlxfw" "$device" "$log" "$work/other.qlxfw"
+    expect_status 1
+    grep -q -F -x "$("$fixture" text file-changed)" "$work/cli.err" ||
+      fail "no message that the file changed"
+    [[ -z $(log_lines raw-record) ]] || fail "a record of the changed file reached the device: $(cat "$log")"
+    ;;
+
+  two-runs)
+    # A second copy at the same device is refused at once; the first goes on undisturbed.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    lock=$XDG_RUNTIME_DIR/korvel/device-$device.lock
+    run_next_to_devsim -- bash -c '
+      "$1" program "$2" --ip "$3" --login admin --password admin >/dev/null 2>"$5" & first=$!
+      for ((i = 0; i < 200; ++i)); do
+        [[ -e $4 ]] && ! flock -n "$4" true && break
+        sleep 0.02
+      done
+      status=0
+      "$1" program "$2" --ip "$3" --login admin --password admin || status=$?
+      wait "$first" || exit 3
+      exit "$status"' two "$cli" "$work/device.qlxfw" "$device" "$lock" "$work/first.err"
+    expect_status 1
+    expect_text_on_stderr another-copy
+    grep -q '^Programmed ' "$work/first.err" || fail "the first run did not finish"
+    expect_same "$dumps/$device.bin" "$work/device.data" "the device's programmed bytes"
+    ;;
+
+  long-name)
+    # A name of 256 MiB: kept by no one, shown cut.
+    "$fixture" long-name "$work/long.qlxfw" $((256 << 20))
+    run_next_to_devsim -- "$fixture" peak-kib "$cli" summary "$work/long.qlxfw"
+    expect_status 0
+    expected="'$(printf 'A%.0s' {1..255})…' v0.0"
+    [[ $(tail -n 1 "$work/cli.out") -lt 65536 ]] || fail "summary took $(tail -n 1 "$work/cli.out") KiB"
+    [[ $(head -n 1 "$work/cli.out") == "$expected" ]] || fail "summary shows $(head -c 300 "$work/cli.out")"
+    run_next_to_devsim -- "$fixture" peak-kib "$cli" program "$work/long.qlxfw" "${credentials[@]}"
+    expect_status 0
+    [[ $(tail -n 1 "$work/cli.out") -lt 65536 ]] || fail "the run took $(tail -n 1 "$work/cli.out") KiB"
+    [[ -s $dumps/$device.bin ]] || fail "the record after the name was not programmed"
+    ;;
+
+  device-controls)
+    # Texts from the device and an image name with terminal controls in them.
+    run_cli --text1 $'Re\e[2Jlay\a' --text2 $'\x7fMain' -- info "${credentials[@]}"
+    expect_status 0
+    [[ $(head -n 1 "$work/cli.out") == "'Re\x1B[2Jlay\x07'" ]] ||
+      fail "first device text: $(head -n 1 "$work/cli.out")"
+    [[ $(sed -n 3p "$work/cli.out") == "'\x7FMain'" ]] ||
+      fail "second device text: $(sed -n 3p "$work/cli.out")"
+    printf '\xff\x11N\x1b]0;x\x9b\x00' >"$work/named.qlxfw"
+    printf '\xaa\x0c\x01\x00\x00\x00\x00' >>"$work/named.qlxfw"
+    "$cli" summary "$work/named.qlxfw" >"$work/cli.out"
+    [[ $(cat "$work/cli.out") == "'N\x1B]0;x\x9B' v0.0" ]] || fail "summary: $(cat "$work/cli.out")"
     ;;
 
   *)

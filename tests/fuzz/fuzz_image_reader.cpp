@@ -103,10 +103,13 @@ std::string plainSummary(ByteView file) {
     if (const auto* v = std::get_if<VersionRecord>(&record)) version = *v;
     if (const auto* n = std::get_if<NameRecord>(&record)) name = n->name;
   }
-  std::string text = "'" + latin1ToUtf8(name) + "' v" + std::to_string(version.major) + "." +
-                     std::to_string(version.minor);
-  if (address != kNoBusAddress) text += " addr " + std::to_string(address);
-  return text;
+  // Names past 255 bytes are shown cut, with a mark.
+  const bool cut = name.size() > 255;
+  if (cut) name.resize(255);
+  std::string shown = "'" + latin1ToUtf8(name) + (cut ? text::kNameCut : "") + "' v" +
+                      std::to_string(version.major) + "." + std::to_string(version.minor);
+  if (address != kNoBusAddress) shown += " addr " + std::to_string(address);
+  return shown;
 }
 
 void check(bool condition) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "devsim/image_builder.h"
 #include "support/temp_file.h"
 
@@ -34,14 +36,12 @@ class FirmwareImageTest : public ::testing::Test {
   test::TempDir dir;
 };
 
-TEST_F(FirmwareImageTest, EmptyFileEndsAtOnce) {
-  EXPECT_EQ(firstOutcome({}), ReadOutcome::End);
-}
+TEST_F(FirmwareImageTest, EmptyFileEndsAtOnce) { EXPECT_EQ(firstOutcome({}), ReadOutcome::End); }
 
 TEST_F(FirmwareImageTest, ReadsEveryRecordKind) {
   const Bytes payload = samplePayload(16, 1);
-  auto image = openBytes(
-      ImageBuilder().name("MAIN").version(1, 2).address(5).data(12, payload).bytes());
+  auto image =
+      openBytes(ImageBuilder().name("MAIN").version(1, 2).address(5).data(12, payload).bytes());
   ImageRecord record;
   ASSERT_EQ(image.next(record), ReadOutcome::Record);
   EXPECT_EQ(std::get<NameRecord>(record).name, "MAIN");
@@ -87,13 +87,28 @@ TEST_F(FirmwareImageTest, PayloadOverTheLimitIsReportedWithItsLength) {
 
 TEST_F(FirmwareImageTest, EveryFormatErrorIsFound) {
   const std::vector<Bytes> broken = {
-      {0x00}, {0xAB}, {0xFE}, {0xA9}, {0xBC}, {0xDC}, {0xDE},  // not a marker
-      {0xBB}, {0xBB, 0xCD, 0x05}, {0xBB, 0xCC},                // address record
-      {0xDD}, {0xDD, 0xEF, 1, 2}, {0xDD, 0xEE}, {0xDD, 0xEE, 0x01},  // version record
-      {0xFF}, {0xFF, 0x12, 0}, {0xFF, 0x11, 0x41, 0x42},       // name record
-      {0xAA}, {0xAA, 0x0C}, {0xAA, 0x0C, 1, 0, 0},              // data record head
-      {0xAA, 0x0C, 0, 0, 0, 0},                                  // length 0
-      {0xAA, 0x0C, 4, 0, 0, 0, 1, 2, 3},                         // payload cut short
+      {0x00},
+      {0xAB},
+      {0xFE},
+      {0xA9},
+      {0xBC},
+      {0xDC},
+      {0xDE},  // not a marker
+      {0xBB},
+      {0xBB, 0xCD, 0x05},
+      {0xBB, 0xCC},  // address record
+      {0xDD},
+      {0xDD, 0xEF, 1, 2},
+      {0xDD, 0xEE},
+      {0xDD, 0xEE, 0x01},  // version record
+      {0xFF},
+      {0xFF, 0x12, 0},
+      {0xFF, 0x11, 0x41, 0x42},  // name record
+      {0xAA},
+      {0xAA, 0x0C},
+      {0xAA, 0x0C, 1, 0, 0},              // data record head
+      {0xAA, 0x0C, 0, 0, 0, 0},           // length 0
+      {0xAA, 0x0C, 4, 0, 0, 0, 1, 2, 3},  // payload cut short
   };
   for (const auto& bytes : broken) {
     EXPECT_EQ(lastOutcome(bytes), ReadOutcome::FormatError) << ::testing::PrintToString(bytes);
@@ -129,6 +144,78 @@ TEST_F(FirmwareImageTest, RefusesWhatIsNotARegularFile) {
   EXPECT_FALSE(FirmwareImage::open(dir.path() / "missing"));
   EXPECT_FALSE(FirmwareImage::open(dir.path()));
 }
+
+TEST_F(FirmwareImageTest, NamesAreKeptUpToTheLimitAndReadToTheirEnd) {
+  auto image = openBytes(ImageBuilder().name("ABCDEF").name("XY").version(1, 2).bytes());
+  image.setNameLimit(3);
+  ImageRecord record;
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<NameRecord>(record).name, "ABC");
+  EXPECT_TRUE(std::get<NameRecord>(record).cut);
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<NameRecord>(record).name, "XY");
+  EXPECT_FALSE(std::get<NameRecord>(record).cut);
+  image.setNameLimit(0);
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);  // the reading went on after the names
+  EXPECT_EQ(std::get<VersionRecord>(record).minor, 2);
+}
+
+TEST_F(FirmwareImageTest, DigestFollowsEveryByteReadAndStartsAgainOnRewind) {
+  const Bytes bytes = ImageBuilder().name("N").address(3).data(12, samplePayload(100, 1)).bytes();
+  auto image = openBytes(bytes);
+  ImageRecord record;
+  while (image.next(record) == ReadOutcome::Record) {
+  }
+  const std::uint64_t whole = image.digest();
+  StreamDigest direct;
+  direct.add(ByteView(bytes));
+  EXPECT_EQ(whole, direct.value());
+
+  ASSERT_TRUE(image.rewind());
+  EXPECT_EQ(image.position(), 0u);
+  ASSERT_EQ(image.next(record), ReadOutcome::Record);
+  EXPECT_EQ(std::get<NameRecord>(record).name, "N");
+  while (image.next(record) == ReadOutcome::Record) {
+  }
+  EXPECT_EQ(image.digest(), whole);
+}
+
+TEST(StreamDigestTest, SameBytesSameValueHoweverSplitAndAnyChangeShows) {
+  const Bytes bytes = samplePayload(1000, 3);
+  StreamDigest whole;
+  whole.add(ByteView(bytes));
+  StreamDigest pieces;
+  pieces.add(bytes[0]);
+  pieces.add(ByteView(bytes).subspan(1, 10));
+  pieces.add(ByteView(bytes).subspan(11));
+  EXPECT_EQ(pieces.value(), whole.value());
+  EXPECT_EQ(pieces.length(), 1000u);
+
+  for (const std::size_t at : {0u, 7u, 8u, 500u, 999u}) {
+    Bytes changed = bytes;
+    changed[at] ^= 1;
+    StreamDigest other;
+    other.add(ByteView(changed));
+    EXPECT_NE(other.value(), whole.value()) << at;
+  }
+  StreamDigest longer = whole;
+  longer.add(std::uint8_t{0});
+  EXPECT_NE(longer.value(), whole.value());  // a trailing zero byte counts
+}
+
+// On Windows nobody else may write an image while it is open.
+#ifndef _WIN32
+TEST_F(FirmwareImageTest, StampChangesWithTheFile) {
+  const auto path = dir.write("stamped.qlxfw", ImageBuilder().name("N").bytes());
+  auto image = FirmwareImage::open(path);
+  ASSERT_TRUE(image);
+  const auto before = image->stamp();
+  ASSERT_TRUE(before);
+  EXPECT_EQ(before->size, 4u);
+  std::ofstream(path, std::ios::app | std::ios::binary) << "more";
+  EXPECT_NE(image->stamp(), before);
+}
+#endif
 
 }  // namespace
 }  // namespace korvel

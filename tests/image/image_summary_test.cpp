@@ -19,10 +19,12 @@ class ImageSummaryTest : public ::testing::Test {
 TEST_F(ImageSummaryTest, ShowsNameVersionAndAddress) {
   EXPECT_EQ(summaryOf(ImageBuilder().name("MAIN").version(2, 5).data(12, payload).bytes()),
             "'MAIN' v2.5");
-  EXPECT_EQ(summaryOf(ImageBuilder().name("MAIN").version(2, 5).address(3).data(7, payload).bytes()),
-            "'MAIN' v2.5 addr 3");
-  EXPECT_EQ(summaryOf(ImageBuilder().name("MAIN").version(2, 5).address(0).data(7, payload).bytes()),
-            "'MAIN' v2.5 addr 0");
+  EXPECT_EQ(
+      summaryOf(ImageBuilder().name("MAIN").version(2, 5).address(3).data(7, payload).bytes()),
+      "'MAIN' v2.5 addr 3");
+  EXPECT_EQ(
+      summaryOf(ImageBuilder().name("MAIN").version(2, 5).address(0).data(7, payload).bytes()),
+      "'MAIN' v2.5 addr 0");
   EXPECT_EQ(summaryOf(ImageBuilder().address(255).version(255, 0).data(7, payload).bytes()),
             "'?????' v255.0");
 }
@@ -32,9 +34,24 @@ TEST_F(ImageSummaryTest, PlaceholdersAndEmptyName) {
   EXPECT_EQ(summaryOf(ImageBuilder().name("").data(12, payload).bytes()), "'' v0.0");
 }
 
+TEST_F(ImageSummaryTest, ALongNameIsShownCutAfter255Bytes) {
+  const std::string name(255, 'N');
+  EXPECT_EQ(summaryOf(ImageBuilder().name(name).data(12, payload).bytes()), "'" + name + "' v0.0");
+  EXPECT_EQ(summaryOf(ImageBuilder().name(name + "XYZ").version(1, 2).data(12, payload).bytes()),
+            "'" + name + "…' v1.2");
+  // A cut name is replaced whole by a later one.
+  EXPECT_EQ(summaryOf(ImageBuilder().name(name + "X").name("B").data(12, payload).bytes()),
+            "'B' v0.0");
+}
+
 TEST_F(ImageSummaryTest, LaterRecordsWin) {
-  EXPECT_EQ(summaryOf(ImageBuilder().version(1, 0).version(3, 4).name("A").name("BC")
-                          .data(12, payload).bytes()),
+  EXPECT_EQ(summaryOf(ImageBuilder()
+                          .version(1, 0)
+                          .version(3, 4)
+                          .name("A")
+                          .name("BC")
+                          .data(12, payload)
+                          .bytes()),
             "'BC' v3.4");
 }
 
@@ -58,8 +75,8 @@ TEST_F(ImageSummaryTest, StopsAtTheFirstDataMarker) {
 }
 
 TEST_F(ImageSummaryTest, FormatErrorsBeforeTheFirstDataRecord) {
-  for (const Bytes& bytes : std::vector<Bytes>{{0x00}, {0xBB, 0xCD, 5}, {0xDD, 0xEE, 1},
-                                               {0xFF, 0x11, 0x41}, {0xBB, 0xCC}}) {
+  for (const Bytes& bytes : std::vector<Bytes>{
+           {0x00}, {0xBB, 0xCD, 5}, {0xDD, 0xEE, 1}, {0xFF, 0x11, 0x41}, {0xBB, 0xCC}}) {
     EXPECT_EQ(summaryOf(bytes), text::kFormatError) << ::testing::PrintToString(bytes);
   }
 }

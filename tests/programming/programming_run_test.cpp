@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
 #include "common/texts.h"
 #include "devsim/image_builder.h"
 #include "devsim/simulated_device.h"
 #include "devsim/simulated_echo_service.h"
 #include "image/firmware_image.h"
 #include "programming/device_programmer.h"
+#include "support/recording_locks.h"
 #include "support/recording_panel.h"
 #include "support/recording_pauses.h"
 #include "support/temp_file.h"
@@ -59,6 +63,21 @@ class ProgrammingRunTest : public ::testing::Test {
     return n;
   }
 
+  // The run stopped before anything but the information query went to the device.
+  void expectOnlyTheInformationQuery() {
+    EXPECT_GE(device.log().size(), 1u);
+    EXPECT_EQ(count(RequestKind::DeviceCommand, 0x03), device.log().size());
+    EXPECT_TRUE(device.programmedData().empty());
+  }
+
+  std::size_t busRecordBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& entry : device.log().entries()) {
+      if (entry.kind == RequestKind::BusRecord) bytes += entry.dataLength;
+    }
+    return bytes;
+  }
+
   void expectIdleAfterRun() {
     EXPECT_TRUE(panel.inputsEnabled);
     EXPECT_EQ(panel.waitCursorDepth, 0);
@@ -92,8 +111,12 @@ TEST_F(ProgrammingRunTest, BootImageEndsUpInTheDevice) {
 
 TEST_F(ProgrammingRunTest, ProgressFollowsTheFilePosition) {
   makeRecords(4, 994);  // each record 1000 bytes in the file
-  runImage(ImageBuilder().data(12, records[0]).data(12, records[1]).data(12, records[2])
-               .data(12, records[3]).bytes());
+  runImage(ImageBuilder()
+               .data(12, records[0])
+               .data(12, records[1])
+               .data(12, records[2])
+               .data(12, records[3])
+               .bytes());
   EXPECT_EQ(panel.rangeLower, 0);
   EXPECT_EQ(panel.rangeUpper, 4000);
   // After the query's own positions: 1000, 2000, 3000, 4000, then 0.
@@ -115,12 +138,11 @@ TEST_F(ProgrammingRunTest, ViaBootSendsNoHandOver) {
   EXPECT_EQ(device.programmedData(), expected);
 }
 
-TEST_F(ProgrammingRunTest, WrongPacketTypeAfterTheHandOver) {
+TEST_F(ProgrammingRunTest, WrongPacketTypeIsFoundBeforeTheHandOver) {
   makeRecords(2, 100);
   runImage(bootImage(13));
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kUnsupportedPacketType});
-  EXPECT_EQ(count(RequestKind::DeviceCommand, 0x07), 1u);
-  EXPECT_EQ(count(RequestKind::RawRecord), 0u);
+  expectOnlyTheInformationQuery();
   EXPECT_EQ(panel.inputsEnabledAtWarning, std::vector<bool>{false});
   expectIdleAfterRun();
 }
@@ -168,7 +190,7 @@ TEST_F(ProgrammingRunTest, FailedRestoreIsReportedAfterAllRecords) {
 
 TEST_F(ProgrammingRunTest, FormatErrorsStopBeforeTheDeviceIsContacted) {
   const std::vector<Bytes> broken = {
-      ImageBuilder().raw({0xAA, 0x0C, 0, 0, 0, 0}).bytes(),           // length 0
+      ImageBuilder().raw({0xAA, 0x0C, 0, 0, 0, 0}).bytes(),                   // length 0
       ImageBuilder().dataWithLength(12, 500, samplePayload(100, 1)).bytes(),  // cut short
       ImageBuilder().name("X").raw({0x42}).bytes(),
   };
@@ -181,14 +203,178 @@ TEST_F(ProgrammingRunTest, FormatErrorsStopBeforeTheDeviceIsContacted) {
   }
 }
 
-TEST_F(ProgrammingRunTest, RecordsTooLongForTheirPathAreNeverSent) {
-  runImage(ImageBuilder().data(12, samplePayload(DeviceProgrammer::kMaxBootRecord + 1, 1)).bytes());
+TEST_F(ProgrammingRunTest, RecordsTooLongForOneEchoRequestAreNeverSent) {
+  // 12 + 65,496 and 112 + 65,396 bytes: one more than an IPv4 echo request carries.
+  runImage(ImageBuilder().data(12, samplePayload(65496, 1)).bytes());
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRecordTooLong});
   panel.warnings.clear();
-  runImage(ImageBuilder().address(kSubordinate)
-               .data(1, samplePayload(DeviceProgrammer::kMaxBusRecord + 1, 1)).bytes());
+  runImage(ImageBuilder().address(kSubordinate).data(1, samplePayload(65396, 1)).bytes());
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRecordTooLong});
   EXPECT_EQ(count(RequestKind::RawRecord) + count(RequestKind::BusRecord), 0u);
+  EXPECT_EQ(count(RequestKind::BusCommand), 0u);  // the subordinate was not prepared either
+}
+
+TEST_F(ProgrammingRunTest, AFindingAnywhereInTheImageStopsTheRunBeforeAnySend) {
+  makeRecords(3, 100);
+  const auto late = [this](std::initializer_list<std::uint8_t> tail) {
+    ImageBuilder image;
+    image.data(12, records[0]).data(12, records[1]).raw(tail);
+    return image.bytes();
+  };
+  const Bytes truncated = [&] {
+    Bytes image = bootImage();
+    image.resize(image.size() - 30);
+    return image;
+  }();
+  const std::vector<std::pair<Bytes, std::string>> cases = {
+      {truncated, text::kFormatError},
+      {late({0x42}), text::kFormatError},
+      {ImageBuilder().data(12, records[0]).data(13, records[1]).bytes(),
+       text::kUnsupportedPacketType},
+      {ImageBuilder().data(12, records[0]).data(12, samplePayload(65496, 2)).bytes(),
+       text::kRecordTooLong},
+      {ImageBuilder()
+           .address(kSubordinate)
+           .data(0x21, records[0])
+           .data(0x21, records[1])
+           .raw({0xBB, 0xCD, 0x05})
+           .bytes(),
+       text::kFormatError},
+      {ImageBuilder()
+           .address(kSubordinate)
+           .data(0x21, records[0])
+           .data(0x21, samplePayload(65396, 3))
+           .bytes(),
+       text::kRecordTooLong},
+  };
+  for (const auto& [image, failure] : cases) {
+    device.log().clear();
+    panel.warnings.clear();
+    runImage(image);
+    EXPECT_EQ(panel.warnings, std::vector<std::string>{failure});
+    expectOnlyTheInformationQuery();
+  }
+  EXPECT_TRUE(device.subordinate(kSubordinate)->programmedData.empty());
+}
+
+TEST_F(ProgrammingRunTest, AnAddressAfterTheFirstRecordIsCheckedOnThePathItSwitchesTo) {
+  makeRecords(2, 100);
+  // Back to the boot-monitor path: type 0x21 is refused there, before anything is sent.
+  runImage(ImageBuilder()
+               .address(kSubordinate)
+               .data(0x21, records[0])
+               .address(255)
+               .data(0x21, records[1])
+               .bytes());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kUnsupportedPacketType});
+  expectOnlyTheInformationQuery();
+}
+
+TEST_F(ProgrammingRunTest, ASendRefusedForItsSizeStopsAtOnce) {
+  makeRecords(3, 1500);
+  echo.refuseSendsLargerThan(1400);
+  runImage(bootImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRecordExceedsPacket});
+  EXPECT_EQ(echo.refusedForSize(), 1u);  // not sent four times more
+  EXPECT_EQ(pauses.requested, std::vector<std::uint32_t>{2000});
+
+  panel.warnings.clear();
+  pauses.requested.clear();
+  device.restart();  // out of the boot monitor it was left in
+  runImage(subordinateImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kRecordExceedsPacket});
+  EXPECT_EQ(echo.refusedForSize(), 2u);
+  EXPECT_EQ(std::count(pauses.requested.begin(), pauses.requested.end(), 100u), 0);
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, TheRestoreGivesBackThePreparedAddress) {
+  makeRecords(2, 100);
+  runImage(ImageBuilder()
+               .address(kSubordinate)
+               .data(0x21, records[0])
+               .address(9)
+               .data(0x21, records[1])
+               .bytes());
+  EXPECT_TRUE(panel.warnings.empty()) << panel.warnings.front();
+  const auto* sub = device.subordinate(kSubordinate);
+  EXPECT_TRUE(sub->restored);
+  EXPECT_EQ(sub->busAddress, kSubordinate);
+  EXPECT_EQ(sub->programmedData, expected);
+}
+
+TEST_F(ProgrammingRunTest, AnEarlyResendRequestInASecondRunSendsOnlyThisRunsRecords) {
+  makeRecords(4, 100);
+  runImage(subordinateImage());
+  ASSERT_TRUE(panel.warnings.empty());
+  device.log().clear();
+  // The first record of the next run comes back with "send the three before again".
+  device.faults().answerResendByte(0x07, onlyRequest(1), {FaultMatch::Target::BusRecord});
+  runImage(ImageBuilder().address(kSubordinate).data(0x21, samplePayload(200, 9)).bytes());
+  EXPECT_TRUE(panel.warnings.empty()) << panel.warnings.front();
+  EXPECT_EQ(busRecordBytes(), 2u * 200u);       // the record, and the same record again
+  EXPECT_EQ(programmer.resendRing().index, 1);  // kept its place: four records, then one
+}
+
+// On Windows nobody else may write the image while a run has it open.
+#ifndef _WIN32
+TEST_F(ProgrammingRunTest, AFileRewrittenDuringTheRunStopsIt) {
+  makeRecords(6, 200);
+  const Bytes original = bootImage();
+  Bytes rewritten = original;
+  for (std::size_t i = rewritten.size() - 600; i < rewritten.size(); ++i) rewritten[i] ^= 0x5A;
+  panel.onPump = [&] {
+    if (panel.pumps != 3) return;  // after the first record
+    std::fstream file(panel.path, std::ios::in | std::ios::out | std::ios::binary);
+    file.write(reinterpret_cast<const char*>(rewritten.data()),
+               static_cast<std::streamsize>(rewritten.size()));
+  };
+  runImage(original);
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
+  // Only records of the checked image went out, and not all of them.
+  const Bytes& got = device.programmedData();
+  EXPECT_LT(got.size(), expected.size());
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
+  expectIdleAfterRun();
+}
+
+TEST_F(ProgrammingRunTest, AFileThatGrowsDuringTheRunStopsIt) {
+  makeRecords(3, 200);
+  panel.onPump = [&] {
+    if (panel.pumps != 3) return;
+    std::ofstream file(panel.path, std::ios::app | std::ios::binary);
+    file << "more";
+  };
+  runImage(bootImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
+  EXPECT_EQ(device.programmedRecords(), 1u);
+}
+#endif
+
+TEST_F(ProgrammingRunTest, RunsAndQueriesHoldTheDeviceLock) {
+  test::RecordingLocks locks;
+  programmer.setDeviceLocks(&locks);
+  makeRecords(1, 100);
+  runImage(bootImage());
+  EXPECT_EQ(locks.taken, std::vector<std::uint32_t>{kDeviceIp});  // once, for the whole run
+  EXPECT_EQ(locks.held, 0);
+
+  locks.busy = true;
+  device.log().clear();
+  runImage(bootImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kAnotherCopyRunning});
+  EXPECT_TRUE(device.log().empty());
+  EXPECT_TRUE(panel.inputsEnabled);
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.info, text::kAnotherCopyRunning);
+  EXPECT_TRUE(device.log().empty());
+
+  locks.busy = false;
+  locks.unavailable = true;  // no lock to be had: the run goes ahead as without locks
+  panel.warnings.clear();
+  runImage(bootImage());
+  EXPECT_TRUE(panel.warnings.empty());
+  EXPECT_EQ(device.programmedRecords(), 2u);
 }
 
 TEST_F(ProgrammingRunTest, UnopenableOrEmptyImages) {
@@ -217,7 +403,10 @@ TEST_F(ProgrammingRunTest, NoRestoreWithoutPreparation) {
 TEST_F(ProgrammingRunTest, AddressClearedAfterSubordinateRecords) {
   makeRecords(3, 100);
   ImageBuilder image;
-  image.address(kSubordinate).data(0x21, records[0]).address(255).data(12, records[1])
+  image.address(kSubordinate)
+      .data(0x21, records[0])
+      .address(255)
+      .data(12, records[1])
       .data(12, records[2]);
   runImage(image.bytes());
   EXPECT_EQ(count(RequestKind::DeviceCommand, 0x07), 0u);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "link/echo_link.h"
 #include "windows/fake_icmp_helper.h"
 
@@ -65,6 +67,32 @@ TEST_F(WindowsEchoChannelTest, FromVersion6TheEventCallGoesWithTimeToLive64) {
     EXPECT_EQ(call.data, kRequest);
     EXPECT_EQ(call.timeoutMs, 900u);
   }
+}
+
+TEST_F(WindowsEchoChannelTest, ARequestTooLargeForTheRouteIsToldApartOnBothPaths) {
+  // Below version 6 the blocking call fails with the status as its error; from 6 on the reply
+  // record carries it.
+  helper.version = 5;
+  helper.answer = [](Call&) { return Outcome{0, IP_PACKET_TOO_BIG, true}; };
+  EXPECT_EQ(echo(), std::nullopt);
+  EXPECT_EQ(channel->lastSendFailure(), EchoFailureKind::TooLarge);
+  helper.answer = [](Call&) { return Outcome{0, IP_REQ_TIMED_OUT, true}; };
+  EXPECT_EQ(echo(), std::nullopt);
+  EXPECT_EQ(channel->lastSendFailure(), EchoFailureKind::None);
+
+  helper.version = 10;
+  helper.answer = [](Call& call) {
+    ICMP_ECHO_REPLY record{};
+    record.Status = IP_PACKET_TOO_BIG;
+    std::memcpy(call.reply, &record, sizeof record);
+    return Outcome{0, ERROR_IO_PENDING, true};
+  };
+  EXPECT_EQ(echo(), std::nullopt);
+  EXPECT_EQ(channel->lastSendFailure(), EchoFailureKind::TooLarge);
+  helper.answer = [](Call& call) { return answerWith(call); };
+  EXPECT_EQ(echo(), kReply);
+  EXPECT_EQ(channel->lastSendFailure(), EchoFailureKind::None);
+  EXPECT_EQ(channel->refusal(), nullptr);  // the next, smaller request may well go out
 }
 
 TEST_F(WindowsEchoChannelTest, TheVersionIsReadOnEverySend) {

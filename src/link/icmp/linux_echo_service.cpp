@@ -125,6 +125,7 @@ std::optional<std::size_t> LinuxEchoChannel::echo(std::uint32_t targetAddress, B
                                                   MutableByteView replyData,
                                                   std::uint32_t timeoutMs) {
   const std::uint16_t sequence = nextSequence_++;
+  lastSendFailure_ = EchoFailureKind::None;
   discardWaitingDatagrams();
   const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   if (!sendRequest(targetAddress, data, sequence)) return std::nullopt;
@@ -156,6 +157,8 @@ bool LinuxEchoChannel::sendRequest(std::uint32_t targetAddress, ByteView data,
     sent = ::sendto(socket_, packet_.data(), *size, 0, reinterpret_cast<const sockaddr*>(&target),
                     sizeof target);
   } while (sent < 0 && errno == EINTR);
+  // Don't-fragment and a route whose MTU is smaller: the same request would be refused again.
+  if (sent < 0 && errno == EMSGSIZE) lastSendFailure_ = EchoFailureKind::TooLarge;
   return sent == static_cast<ssize_t>(*size);
 }
 

@@ -28,6 +28,8 @@ class LinuxEchoChannel final : public EchoChannel {
   std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override;
 
+  EchoFailureKind lastSendFailure() const override { return lastSendFailure_; }
+
   IcmpSocketKind socketKind() const { return kind_; }
 
  private:
@@ -46,6 +48,7 @@ class LinuxEchoChannel final : public EchoChannel {
   IcmpSocketKind kind_;
   std::uint16_t identifier_;
   std::uint16_t nextSequence_ = 0;
+  EchoFailureKind lastSendFailure_ = EchoFailureKind::None;
   // Holds the outgoing request, then the incoming datagrams: once sent, the request is not
   // needed any more. Large enough for any IPv4 datagram.
   std::vector<std::uint8_t> packet_;

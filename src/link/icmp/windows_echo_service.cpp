@@ -33,8 +33,8 @@ std::string systemMessage(DWORD code) {
 }
 
 bool isRefusal(DWORD code) {
-  return code == ERROR_ACCESS_DENIED || code == ERROR_NETWORK_ACCESS_DENIED ||
-         code == WSAEACCES || code == ERROR_PRIVILEGE_NOT_HELD;
+  return code == ERROR_ACCESS_DENIED || code == ERROR_NETWORK_ACCESS_DENIED || code == WSAEACCES ||
+         code == ERROR_PRIVILEGE_NOT_HELD;
 }
 
 IP_OPTION_INFORMATION echoOptions(UCHAR timeToLive) {
@@ -88,8 +88,8 @@ class SystemIcmpHelper final : public IcmpHelper {
 EchoFailure windowsEchoFailure(DWORD code, const char* call) {
   const EchoFailureKind kind =
       isRefusal(code) ? EchoFailureKind::NotPermitted : EchoFailureKind::Unavailable;
-  std::string detail = std::string(call) + ": " + systemMessage(code) + " (" +
-                       std::to_string(code) + ")";
+  std::string detail =
+      std::string(call) + ": " + systemMessage(code) + " (" + std::to_string(code) + ")";
   // No remedy to offer: what refuses ICMP on Windows (a firewall, a policy) is not ours to name.
   return {kind, static_cast<int>(code), std::move(detail), {}};
 }
@@ -118,8 +118,9 @@ WindowsEchoChannel::~WindowsEchoChannel() {
 }
 
 std::optional<std::size_t> WindowsEchoChannel::echo(std::uint32_t targetAddress, ByteView data,
-                                                     MutableByteView replyData,
-                                                     std::uint32_t timeoutMs) {
+                                                    MutableByteView replyData,
+                                                    std::uint32_t timeoutMs) {
+  lastSendFailure_ = EchoFailureKind::None;
   if (data.size() > 0xFFFF) return std::nullopt;
   releaseFinishedEchoes();
   prepareBuffer(std::max(replyData.size(), data.size()));
@@ -140,8 +141,8 @@ void WindowsEchoChannel::prepareBuffer(std::size_t room) {
 
 std::optional<DWORD> WindowsEchoChannel::sendSync(IPAddr target, ByteView data, DWORD timeoutMs) {
   IP_OPTION_INFORMATION options = echoOptions(kTimeToLiveSync);
-  const DWORD replies = helper_.sendEcho(icmp_, target, data, options, buffer_.data(),
-                                         bufferSizeInUse_, timeoutMs);
+  const DWORD replies =
+      helper_.sendEcho(icmp_, target, data, options, buffer_.data(), bufferSizeInUse_, timeoutMs);
   if (replies == 0) {
     noteFailure(helper_.lastError(), "IcmpSendEcho");
     return std::nullopt;
@@ -149,8 +150,7 @@ std::optional<DWORD> WindowsEchoChannel::sendSync(IPAddr target, ByteView data, 
   return replies;
 }
 
-std::optional<DWORD> WindowsEchoChannel::sendAsync(IPAddr target, ByteView data,
-                                                   DWORD timeoutMs) {
+std::optional<DWORD> WindowsEchoChannel::sendAsync(IPAddr target, ByteView data, DWORD timeoutMs) {
   const HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!event) return std::nullopt;
   IP_OPTION_INFORMATION options = echoOptions(kTimeToLiveAsync);
@@ -174,12 +174,16 @@ std::optional<DWORD> WindowsEchoChannel::sendAsync(IPAddr target, ByteView data,
   // Wine signals the event without writing a reply when its service could not open a socket;
   // only the count of replies tells that from a reply.
   const DWORD replies = helper_.parseReplies(buffer_.data(), bufferSizeInUse_);
-  if (replies == 0) return std::nullopt;
+  if (replies == 0) {
+    if (helper_.lastError() == IP_PACKET_TOO_BIG) lastSendFailure_ = EchoFailureKind::TooLarge;
+    return std::nullopt;
+  }
   return replies;
 }
 
 void WindowsEchoChannel::noteFailure(DWORD code, const char* call) {
   if (isRefusal(code)) refusal_ = windowsEchoFailure(code, call);
+  if (code == IP_PACKET_TOO_BIG) lastSendFailure_ = EchoFailureKind::TooLarge;
 }
 
 void WindowsEchoChannel::releaseFinishedEchoes() {
@@ -193,10 +197,12 @@ void WindowsEchoChannel::releaseFinishedEchoes() {
 // Reads the first reply record, never past the part of the buffer the system was given, and
 // hands on its data only for a successful echo reply from the target that fits `replyData`.
 std::optional<std::size_t> WindowsEchoChannel::copyReply(DWORD replies, IPAddr target,
-                                                         MutableByteView replyData) const {
+                                                         MutableByteView replyData) {
   if (replies == 0) return std::nullopt;
   ICMP_ECHO_REPLY record;
   std::memcpy(&record, buffer_.data(), sizeof record);
+  // The system's answer when the request is larger than the route lets through unfragmented.
+  if (record.Status == IP_PACKET_TOO_BIG) lastSendFailure_ = EchoFailureKind::TooLarge;
   if (record.Status != IP_SUCCESS || record.Address != target) return std::nullopt;
   const auto begin = reinterpret_cast<std::uintptr_t>(buffer_.data());
   const auto data = reinterpret_cast<std::uintptr_t>(record.Data);

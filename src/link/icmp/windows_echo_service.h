@@ -28,9 +28,8 @@ class IcmpHelper {
   virtual DWORD majorVersion() = 0;
   virtual HANDLE createFile() = 0;
   virtual void closeHandle(HANDLE icmp) = 0;
-  virtual DWORD sendEcho(HANDLE icmp, IPAddr target, ByteView data,
-                         IP_OPTION_INFORMATION& options, void* reply, DWORD replySize,
-                         DWORD timeoutMs) = 0;
+  virtual DWORD sendEcho(HANDLE icmp, IPAddr target, ByteView data, IP_OPTION_INFORMATION& options,
+                         void* reply, DWORD replySize, DWORD timeoutMs) = 0;
   virtual DWORD sendEcho2(HANDLE icmp, HANDLE event, IPAddr target, ByteView data,
                           IP_OPTION_INFORMATION& options, void* reply, DWORD replySize,
                           DWORD timeoutMs) = 0;
@@ -56,6 +55,7 @@ class WindowsEchoChannel final : public EchoChannel {
   std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override;
   const EchoFailure* refusal() const override { return refusal_ ? &*refusal_ : nullptr; }
+  EchoFailureKind lastSendFailure() const override { return lastSendFailure_; }
 
   // Bytes handed to the system as room for its reply record, the reply data and what it
   // appends, for a reply of up to `room` bytes of data.
@@ -74,8 +74,7 @@ class WindowsEchoChannel final : public EchoChannel {
   void prepareBuffer(std::size_t room);
   void noteFailure(DWORD code, const char* call);
   void releaseFinishedEchoes();
-  std::optional<std::size_t> copyReply(DWORD replies, IPAddr target,
-                                       MutableByteView replyData) const;
+  std::optional<std::size_t> copyReply(DWORD replies, IPAddr target, MutableByteView replyData);
 
   IcmpHelper& helper_;
   HANDLE icmp_;
@@ -83,6 +82,7 @@ class WindowsEchoChannel final : public EchoChannel {
   DWORD bufferSizeInUse_ = 0;
   std::vector<OutstandingEcho> outstanding_;
   std::optional<EchoFailure> refusal_;
+  EchoFailureKind lastSendFailure_ = EchoFailureKind::None;
 };
 
 class WindowsEchoService final : public EchoService {

@@ -1,0 +1,74 @@
+#include "programming/image_check.h"
+
+#include "common/texts.h"
+#include "programming/record_route.h"
+
+namespace korvel {
+
+void DigestTrail::note(std::uint64_t dataRecord, std::uint64_t digest) {
+  if (dataRecord % stride_ != 0) return;
+  if (points_.size() == kMaxPoints) {
+    for (std::size_t i = 0; i < points_.size() / 2; ++i) points_[i] = points_[2 * i];
+    points_.resize(points_.size() / 2);
+    stride_ *= 2;
+    if (dataRecord % stride_ != 0) return;
+  }
+  points_.push_back(digest);
+}
+
+std::optional<std::uint64_t> DigestTrail::at(std::uint64_t dataRecord) const {
+  if (dataRecord % stride_ != 0) return std::nullopt;
+  const std::uint64_t index = dataRecord / stride_;
+  if (index >= points_.size()) return std::nullopt;
+  return points_[index];
+}
+
+const char* readFailureText(ReadOutcome outcome) {
+  switch (outcome) {
+    case ReadOutcome::ReadError:
+      return text::kReadFailed;
+    case ReadOutcome::TooLarge:
+      return text::kRecordTooLong;
+    default:
+      return text::kFormatError;
+  }
+}
+
+ImageCheck checkImage(FirmwareImage& image, bool viaBoot) {
+  ImageCheck check;
+  check.stamp = image.stamp();
+  image.setNameLimit(0);
+  RecordRouter router(viaBoot);
+  for (;;) {
+    const std::uint64_t start = image.position();
+    ImageRecord record;
+    const ReadOutcome outcome = image.next(record);
+    if (outcome == ReadOutcome::End) break;
+    const auto fail = [&](const char* text) {
+      check.failure = text;
+      check.failedRecord = check.records + 1;
+      check.failedOffset = start;
+    };
+    // A payload too large to read is still a whole record: the path decides what it means.
+    if (outcome != ReadOutcome::Record && outcome != ReadOutcome::TooLarge) {
+      fail(readFailureText(outcome));
+      break;
+    }
+    const RecordStep step = router.take(record);
+    if (step.failure || outcome == ReadOutcome::TooLarge) {
+      fail(step.failure ? step.failure : readFailureText(outcome));
+      break;
+    }
+    ++check.records;
+    if (step.deliver) {
+      check.trail.note(check.dataRecords, image.digest());
+      ++check.dataRecords;
+      check.dataBytes += std::get<DataRecord>(record).length;
+    }
+  }
+  check.target = router.firstTarget();
+  check.digest = image.digest();
+  return check;
+}
+
+}  // namespace korvel

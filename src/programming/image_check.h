@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/firmware_image.h"
+
+namespace korvel {
+
+// The running digest of an image after its data records, as the check saw it, so that the run
+// can tell record by record that it sends what was checked. Its memory is bounded: past
+// `kMaxPoints` records it keeps every second point, then every fourth, and so on.
+class DigestTrail {
+ public:
+  static constexpr std::size_t kMaxPoints = std::size_t{1} << 18;
+
+  // Called for data records 0, 1, 2, ... in order.
+  void note(std::uint64_t dataRecord, std::uint64_t digest);
+  // The digest after data record `dataRecord`, when the trail kept it.
+  std::optional<std::uint64_t> at(std::uint64_t dataRecord) const;
+
+ private:
+  std::vector<std::uint64_t> points_;
+  std::uint64_t stride_ = 1;
+};
+
+// What the walk over a whole image found, without sending anything.
+struct ImageCheck {
+  // The text the run would stop with, and where: the record's number (from 1, every kind
+  // counted) and the offset of its first byte.
+  std::optional<std::string> failure;
+  std::uint64_t failedRecord = 0;
+  std::uint64_t failedOffset = 0;
+
+  std::uint64_t records = 0;
+  std::uint64_t dataRecords = 0;
+  std::uint64_t dataBytes = 0;
+  // Bus address at the first data record (255: the device itself); nothing without data records.
+  std::optional<std::uint8_t> target;
+
+  // The file as the check read it.
+  std::optional<FileStamp> stamp;
+  std::uint64_t digest = 0;
+  DigestTrail trail;
+};
+
+// Reads `image` from where it stands to its end, deciding each record as the run would.
+ImageCheck checkImage(FirmwareImage& image, bool viaBoot);
+
+// The run's text for a reader outcome other than a record or the end.
+const char* readFailureText(ReadOutcome outcome);
+
+}  // namespace korvel
