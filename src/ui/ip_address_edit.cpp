@@ -145,8 +145,7 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
       return handleKey(index, static_cast<QKeyEvent*>(event));
     case QEvent::MouseButtonPress:
-      return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-             keepSelectionOnClick(index);
+      return keepSelectionOnClick(index, static_cast<QMouseEvent*>(event)->button());
     case QEvent::FocusIn:
       // Tab selects by itself; a click selects here, and the press that follows must not undo it.
       if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
@@ -208,10 +207,11 @@ void IpAddressEdit::handleDot(int index) {
 }
 
 // The click that brought the focus into a field selected it; its press would place the caret
-// and so undo that.
-bool IpAddressEdit::keepSelectionOnClick(int index) {
+// and so undo that. Later clicks place the caret as usual.
+bool IpAddressEdit::keepSelectionOnClick(int index, Qt::MouseButton button) {
   movedOnTo_.reset();
-  return std::exchange(enteredByClick_, std::nullopt) == index;
+  const bool entered = std::exchange(enteredByClick_, std::nullopt) == index;
+  return entered && button == Qt::LeftButton;
 }
 
 void IpAddressEdit::enterField(int index, bool atEnd) {

@@ -37,7 +37,7 @@ class IpAddressEdit : public QWidget {
   int indexOf(QObject* watched) const;
   bool handleKey(int index, QKeyEvent* key);
   void handleDot(int index);
-  bool keepSelectionOnClick(int index);
+  bool keepSelectionOnClick(int index, Qt::MouseButton button);
   void enterField(int index, bool atEnd);
   void backIntoField(int index);
   void moveOnWhenFull(int index);

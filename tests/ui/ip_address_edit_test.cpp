@@ -60,6 +60,20 @@ TEST_F(IpAddressEditTest, ThreeDigitsMoveOnByThemselvesAndSelectTheNextField) {
   EXPECT_EQ(texts(), (QStringList{"192", "7", "3", "4"}));
 }
 
+TEST_F(IpAddressEditTest, AClickIntoAFieldSelectsItALaterClickPlacesTheCaret) {
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
+  edit.setAddress(0xC0A8000A);
+  QLineEdit* second = edit.field(1);
+  const QPoint left(2, second->height() / 2);
+  edit.field(0)->setFocus();
+  QTest::mouseClick(second, Qt::LeftButton, {}, left);
+  EXPECT_EQ(focused(), second);
+  EXPECT_EQ(second->selectedText(), "168");
+  QTest::mouseClick(second, Qt::LeftButton, {}, left);
+  EXPECT_FALSE(second->hasSelectedText());
+  EXPECT_EQ(second->cursorPosition(), 0);
+}
+
 TEST_F(IpAddressEditTest, ADotMovesOnOnlyFromAFinishedField) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
   typeKeys(".");  // nothing typed yet
