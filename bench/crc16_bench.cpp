@@ -29,8 +29,8 @@ std::uint16_t crc16Bitwise(ByteView bytes) {
   return reg;
 }
 
-// The same with a 256-entry table of the register after eight shifts, for comparison: what the
-// half kilobyte of table the link does without would buy.
+// The same with one 256-entry table, a byte per step, for comparison: the classic method the
+// link's several-bytes-per-step tables improve on.
 std::uint16_t crc16ByteTable(ByteView bytes) {
   static const auto table = [] {
     std::array<std::uint16_t, 256> t{};
@@ -45,7 +45,7 @@ std::uint16_t crc16ByteTable(ByteView bytes) {
   return reg;
 }
 
-void Crc16Table(benchmark::State& state) {
+void Crc16Link(benchmark::State& state) {
   const Bytes data = samplePayload(static_cast<std::size_t>(state.range(0)), 1);
   if (Crc16(data) != crc16Bitwise(data)) std::abort();
   for (auto _ : state) benchmark::DoNotOptimize(Crc16(data));
@@ -95,7 +95,7 @@ void Crc16ByteTable(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
 }
 
-BENCHMARK(Crc16Table)->Arg(89)->Arg(1036)->Arg(65535);
+BENCHMARK(Crc16Link)->Arg(89)->Arg(1036)->Arg(65535);
 BENCHMARK(Crc16ByteTable)->Arg(89)->Arg(1036)->Arg(65535);
 BENCHMARK(Crc16Bitwise)->Arg(89)->Arg(1036)->Arg(65535);
 BENCHMARK(BuildRecordFrame)->Arg(0)->Arg(1024);

@@ -14,7 +14,4 @@ inline std::uint16_t Crc16(ByteView bytes) {
   return Crc16(bytes.data(), static_cast<std::int32_t>(bytes.size()));
 }
 
-// The 16-entry nibble table the checksum runs on; exposed so the tests can check it.
-std::uint16_t crc16TableEntry(unsigned index);
-
 }  // namespace korvel

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -137,14 +138,17 @@ void CKorvelDlg::createControls() {
 
   infoBox_ = addControl(new QPlainTextEdit(this), control::kInfoBox, "infoBox", {6, 6, 222, 36});
   infoBox_->setReadOnly(true);
-  infoBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Every line stays readable inside the box: long ones wrap at its width, mid-word where a
+  // path or a system message has no space to break at.
+  infoBox_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  infoBox_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   infoBox_->setTabChangesFocus(true);
   infoBox_->setFocusPolicy(Qt::StrongFocus);
   infoBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  // Like the template's edit, the box has no scroll bars: its four lines of device information
-  // fill it, and anything longer scrolls with the caret or the wheel.
+  // The four lines of device information fill the box without scroll bars; a longer text gets
+  // a vertical one, so that its last lines can be seen to be there.
   infoBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  infoBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  infoBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   infoBox_->document()->setDocumentMargin(1);
   infoBox_->setAccessibleName(toQString(text::kInfoBoxName));
 
@@ -269,6 +273,11 @@ void CKorvelDlg::browseImage() {
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters({images, nameFilter(text::kFilterAll, "*")});
   dialog.selectNameFilter(images);
+  // Operators keep their images together: start where the current one lies.
+  const QFileInfo current(pathField_->text());
+  if (!pathField_->text().isEmpty() && current.absoluteDir().exists()) {
+    dialog.setDirectory(current.absoluteDir());
+  }
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     pathField_->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
   }
@@ -333,11 +342,18 @@ void CKorvelDlg::setProgressPosition(std::int64_t position) {
 }
 
 void CKorvelDlg::enableInputs(bool enable) {
-  for (QWidget* input :
-       std::initializer_list<QWidget*>{programButton_, ipField_, browseButton_, pathField_,
-                                       infoButton_, loginField_, passwordField_, viaBootBox_}) {
-    input->setEnabled(enable);
-  }
+  const std::initializer_list<QWidget*> inputs{programButton_, ipField_,    browseButton_,
+                                               pathField_,     infoButton_, loginField_,
+                                               passwordField_, viaBootBox_};
+  // Switching off the focused input would hand the focus on to the information box, with a
+  // caret blinking in a box nobody can type into; the window itself keeps it meanwhile, so
+  // Enter and Esc still work.
+  QWidget* focused = focusWidget();
+  const bool inputFocused = std::any_of(inputs.begin(), inputs.end(), [focused](QWidget* input) {
+    return input == focused || input->isAncestorOf(focused);
+  });
+  if (!enable && inputFocused) setFocus(Qt::OtherFocusReason);
+  for (QWidget* input : inputs) input->setEnabled(enable);
 }
 
 void CKorvelDlg::pumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

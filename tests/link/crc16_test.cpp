@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string_view>
 
 namespace korvel {
@@ -12,15 +13,26 @@ std::uint16_t crcOf(std::string_view text) {
                static_cast<std::int32_t>(text.size()));
 }
 
-std::uint16_t bitwiseCrc(ByteView bytes) {
-  std::uint16_t reg = 0xFFFF;
-  for (const auto byte : bytes) {
-    reg ^= static_cast<std::uint16_t>(byte << 8);
-    for (int bit = 0; bit < 8; ++bit) {
-      reg = static_cast<std::uint16_t>((reg & 0x8000) ? (reg << 1) ^ 0x1021 : reg << 1);
-    }
+// CRC-16/CCITT-FALSE one bit at a time, as it is defined.
+std::uint16_t bitwiseStep(std::uint16_t reg, std::uint8_t byte) {
+  reg ^= static_cast<std::uint16_t>(byte << 8);
+  for (int bit = 0; bit < 8; ++bit) {
+    reg = static_cast<std::uint16_t>((reg & 0x8000) ? (reg << 1) ^ 0x1021 : reg << 1);
   }
   return reg;
+}
+
+std::uint16_t bitwiseCrc(const std::uint8_t* data, std::size_t length) {
+  std::uint16_t reg = 0xFFFF;
+  for (std::size_t i = 0; i < length; ++i) reg = bitwiseStep(reg, data[i]);
+  return reg;
+}
+
+Bytes randomBytes(std::size_t size, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
 }
 
 TEST(Crc16Test, PublishedCheckValues) {
@@ -29,22 +41,35 @@ TEST(Crc16Test, PublishedCheckValues) {
   EXPECT_EQ(crcOf("abc"), 0x514A);
   const std::uint8_t zero = 0;
   EXPECT_EQ(Crc16(&zero, 1), 0xE1F0);
+  EXPECT_EQ(Crc16(&zero, -1), 0xFFFF);  // nothing to check
 }
 
-TEST(Crc16Test, NibbleTable) {
-  EXPECT_EQ(crc16TableEntry(0), 0x0000);
-  EXPECT_EQ(crc16TableEntry(1), 0x1021);
-  EXPECT_EQ(crc16TableEntry(8), 0x8108);
-  EXPECT_EQ(crc16TableEntry(15), 0xF1EF);
+// Every length up to beyond the largest frame a record command makes in practice, starting at
+// every offset within a step, so that each split between whole steps and single bytes is met.
+TEST(Crc16Test, AgreesWithTheBitwiseDefinitionForEveryLengthAndStart) {
+  const Bytes bytes = randomBytes(2000 + 16, 12345);
+  for (std::size_t start = 0; start < 16; ++start) {
+    const std::uint8_t* data = bytes.data() + start;
+    std::uint16_t expected = 0xFFFF;
+    for (std::size_t length = 0; length <= 2000; ++length) {
+      ASSERT_EQ(Crc16(data, static_cast<std::int32_t>(length)), expected)
+          << "start " << start << ", length " << length;
+      if (length < 2000) expected = bitwiseStep(expected, data[length]);
+    }
+  }
 }
 
-TEST(Crc16Test, AgreesWithTheBitwiseDefinition) {
-  Bytes bytes;
-  std::uint32_t state = 12345;
-  for (int length = 0; length < 300; ++length) {
-    EXPECT_EQ(Crc16(bytes), bitwiseCrc(bytes)) << "length " << length;
-    state = state * 1664525u + 1013904223u;
-    bytes.push_back(static_cast<std::uint8_t>(state >> 24));
+TEST(Crc16Test, AgreesWithTheBitwiseDefinitionOnRandomFrames) {
+  std::mt19937 random(2026);
+  for (int i = 0; i < 50; ++i) {
+    const Bytes bytes = randomBytes(random() % 65536, static_cast<std::uint32_t>(random()));
+    ASSERT_EQ(Crc16(bytes), bitwiseCrc(bytes.data(), bytes.size())) << "size " << bytes.size();
+  }
+  // Runs of the bytes that drive a table to its edges.
+  for (const std::uint8_t fill :
+       {std::uint8_t{0x00}, std::uint8_t{0xFF}, std::uint8_t{0x80}, std::uint8_t{0x01}}) {
+    const Bytes bytes(1036, fill);
+    EXPECT_EQ(Crc16(bytes), bitwiseCrc(bytes.data(), bytes.size())) << int{fill};
   }
 }
 

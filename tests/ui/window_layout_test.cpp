@@ -69,7 +69,6 @@ TEST_F(WindowLayout, FieldsBehaveAsTheirTemplateStylesSay) {
   EXPECT_TRUE(button(control::kExit)->isDefault());
   EXPECT_EQ(field(control::kPassword)->echoMode(), QLineEdit::Password);
   EXPECT_TRUE(infoBox()->isReadOnly());
-  EXPECT_EQ(infoBox()->lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_FALSE(progressBar()->isTextVisible());
   EXPECT_EQ(progressBar()->focusPolicy(), Qt::NoFocus);
   EXPECT_EQ(field(control::kPath)->maxLength(), 32767);  // Qt's default: no limit of our own
