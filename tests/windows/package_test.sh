@@ -53,6 +53,9 @@ summary=$("$here/wine-console" "$folder/korvel-cli.exe" summary "$work/обра�
 [[ $summary == \'* ]] || { echo "korvel-cli.exe summary said: $summary" >&2; exit 1; }
 
 KORVEL_E2E_KORVEL="Z:${folder//\//\\}\\Korvel.exe" KORVEL_E2E_WORK="Z:${work//\//\\}" \
-  "$KORVEL_WINE" "$driver" --gtest_filter=WindowE2e.AFirstStartShowsTheDefaults --gtest_brief=1
+  "$KORVEL_WINE" "$driver" --gtest_filter=WindowE2e.AFirstStartShowsTheDefaults >"$work/driver.out" 2>&1 ||
+  { cat "$work/driver.out" >&2; exit 1; }
+grep -q '^\[  PASSED  \] 1 test\.' "$work/driver.out" ||
+  { cat "$work/driver.out" >&2; echo "the window's first start was not checked" >&2; exit 1; }
 SESSION
 echo "PASS (package)"

@@ -56,8 +56,11 @@ test_name=${tests[$case_name]:-}
 
 KORVEL_E2E_KORVEL=$(windows_path "$korvel") KORVEL_E2E_WORK=$(windows_path "$work") \
   "$repo/scripts/with-devsim" --devsim "$devsim" --dump-dir "$dumps" --subordinate "$subordinate" \
-  -- "$KORVEL_WINE" "$driver" --gtest_filter="WindowE2e.$test_name" --gtest_brief=1 ||
-  fail "the window did not do what was expected"
+  -- "$KORVEL_WINE" "$driver" --gtest_filter="WindowE2e.$test_name" >"$work/driver.out" 2>&1 ||
+  { cat "$work/driver.out" >&2; fail "the window did not do what was expected"; }
+# A filter that matches nothing passes too; exactly the one test must have run.
+grep -q '^\[  PASSED  \] 1 test\.' "$work/driver.out" ||
+  { cat "$work/driver.out" >&2; fail "WindowE2e.$test_name did not run"; }
 
 case $case_name in
   program-device)
