@@ -335,6 +335,17 @@ void CKorvelDlg::setProgressPosition(std::int64_t position) {
 }
 
 void CKorvelDlg::enableInputs(bool enable) {
+  // A disabled control keeps no focus, and a window without one hears no Enter or Esc: the
+  // focus moves to Exit first. The conversation gives it back to the pressed button at its end.
+  const HWND focused = ::GetFocus();
+  if (!enable && focused != nullptr) {
+    for (const int id : kInputSet) {
+      if (focused == item(id) || ::IsChild(item(id), focused)) {
+        ::SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(control::kExit)), TRUE);
+        break;
+      }
+    }
+  }
   for (const int id : kInputSet) ::EnableWindow(item(id), enable ? TRUE : FALSE);
 }
 

@@ -102,6 +102,34 @@ TEST_F(Win32WindowRun, DuringARunTheInputsAreOffWhileExitAndHelpStayOn) {
   for (const int id : kInputSet) EXPECT_TRUE(::IsWindowEnabled(item(id))) << id;
 }
 
+TEST_F(Win32WindowRun, DuringARunTheFocusMovesToExitSoThatEscStillEndsTheWindow) {
+  openWindowFor(writeBootImage(2));
+  ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(control::kProgram)), TRUE);
+  HWND focusDuringRun = nullptr;
+  bool escapeAsked = false;
+  pauses.onPause = [&](std::uint32_t) {
+    if (escapeAsked) return;
+    escapeAsked = true;
+    focusDuringRun = ::GetFocus();
+    // Esc as the keyboard brings it: to the window with the focus, through the run's pump.
+    MSG escape{focusDuringRun, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    ::IsDialogMessageW(dialog, &escape);
+    EXPECT_TRUE(::IsWindow(dialog));
+  };
+  const HWND exitButton = item(control::kExit);
+  click(control::kProgram);
+  EXPECT_EQ(focusDuringRun, exitButton);
+  EXPECT_EQ(device.programmedRecords(), 2u);
+  EXPECT_FALSE(::IsWindow(dialog)) << "Esc during the run did not end the window";
+}
+
+TEST_F(Win32WindowRun, ThePressedButtonHasTheFocusAgainAfterItsConversation) {
+  openWindowFor(writeBootImage(1));
+  ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(control::kInfo)), TRUE);
+  click(control::kInfo);
+  EXPECT_EQ(::GetFocus(), item(control::kInfo));
+}
+
 TEST_F(Win32WindowRun, ClosingDuringARunWaitsForItsEndThenSaves) {
   const auto image = writeBootImage(4);
   openWindowFor(image);
