@@ -65,7 +65,9 @@ std::optional<INT_PTR> CHelpDialog::onMessage(UINT message, WPARAM wParam, LPARA
   switch (message) {
     case WM_INITDIALOG:
       createPage();
-      return TRUE;
+      // The page takes the focus itself: the dialog manager would select all of its text.
+      ::SetFocus(item(kPageId));
+      return FALSE;
     case WM_SIZE:
       fitPage();
       return 0;
@@ -94,6 +96,7 @@ void CHelpDialog::createPage() {
   ::SendMessageW(page, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
   fitPage();
   ::SendMessageW(page, EM_SETSEL, 0, 0);
+  ::SendMessageW(page, WM_VSCROLL, SB_TOP, 0);
 }
 
 void CHelpDialog::fitPage() {

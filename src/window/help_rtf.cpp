@@ -11,6 +11,8 @@ constexpr std::string_view kHeader =
     "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1{\\fonttbl{\\f0\\fswiss Tahoma;}}\\f0\\fs18\n";
 constexpr int kIndentPerLevel = 360;  // twips
 constexpr int kBulletHang = 240;
+// Room between the page's text and the window's edges, as a printed page has.
+constexpr std::string_view kPageMargins = "\\li180\\ri180";
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
@@ -105,7 +107,7 @@ class RtfWriter {
       closeParagraph();
       ++depth_;
     } else if (tag == "li") {
-      const int indent = kIndentPerLevel * (depth_ > 0 ? depth_ : 1);
+      const int indent = 180 + kIndentPerLevel * (depth_ > 0 ? depth_ : 1);
       openParagraph("\\sa60\\fi-" + std::to_string(kBulletHang) + "\\li" + std::to_string(indent) +
                     "\\tx" + std::to_string(indent) + " \\bullet\\tab ");
     } else if (tag == "br") {
@@ -153,21 +155,23 @@ class RtfWriter {
  private:
   void openParagraph(const std::string& format) {
     closeParagraph();
-    out_ += "{\\pard" + format;
+    // Every paragraph starts from plain text, so that no format of one reaches the next.
+    out_ += "\\pard\\plain\\fs18";
+    out_ += kPageMargins;
+    out_ += format;
     open_ = true;
     atParagraphStart_ = true;
     pendingSpace_ = false;
   }
 
-  // Text and character formats outside any block go into a plain paragraph of their own, so
-  // that a format never leaks into the paragraphs after it.
+  // Text and character formats outside any block go into a plain paragraph of their own.
   void inParagraph() {
     if (!open_) openParagraph("\\sa120 ");
   }
 
   void closeParagraph() {
     if (!open_) return;
-    out_ += "\\par}\n";
+    out_ += "\\par\n";
     open_ = false;
     pendingSpace_ = false;
   }

@@ -44,16 +44,16 @@ TEST(HelpRtf, HeadingsAreBoldParagraphsAndTheHeadIsLeftOut) {
   const std::string rtf = helpPageToRtf(
       "<html><head><title>Не показывать</title></head><body><h2>Раздел</h2></body></html>");
   EXPECT_FALSE(contains(rtf, "\\u1053?\\u1077?"));  // "Не" of the title
-  EXPECT_TRUE(contains(rtf, "{\\pard\\sb240\\sa120\\b\\fs24 \\u1056?"));
-  EXPECT_TRUE(contains(rtf, "\\par}"));
+  EXPECT_TRUE(contains(rtf, "\\pard\\plain\\fs18\\li180\\ri180\\sb240\\sa120\\b\\fs24 \\u1056?"));
+  EXPECT_TRUE(contains(rtf, "\\u1083?\\par\n"));
 }
 
 TEST(HelpRtf, NestedListsIndentDeeperAndCloseTheOuterItemFirst) {
   const std::string rtf =
       helpPageToRtf("<body><ul><li>outer<ul><li>inner</li></ul></li><li>next</li></ul></body>");
-  const std::size_t outer = rtf.find("\\li360\\tx360 \\bullet\\tab outer\\par}");
-  const std::size_t inner = rtf.find("\\li720\\tx720 \\bullet\\tab inner\\par}");
-  const std::size_t next = rtf.find("\\li360\\tx360 \\bullet\\tab next\\par}");
+  const std::size_t outer = rtf.find("\\li540\\tx540 \\bullet\\tab outer\\par");
+  const std::size_t inner = rtf.find("\\li900\\tx900 \\bullet\\tab inner\\par");
+  const std::size_t next = rtf.find("\\li540\\tx540 \\bullet\\tab next\\par");
   ASSERT_NE(outer, std::string::npos) << rtf;
   ASSERT_NE(inner, std::string::npos) << rtf;
   ASSERT_NE(next, std::string::npos) << rtf;
@@ -63,7 +63,9 @@ TEST(HelpRtf, NestedListsIndentDeeperAndCloseTheOuterItemFirst) {
 
 TEST(HelpRtf, LineBreaksAndRunsOfSpacesInTheSourceAreOneSpace) {
   const std::string rtf = helpPageToRtf("<body><p>\n  one\n   two <b>three</b>\tfour  </p></body>");
-  EXPECT_TRUE(contains(rtf, "{\\pard\\sa120 one two\\b  three\\b0  four\\par}")) << rtf;
+  EXPECT_TRUE(
+      contains(rtf, "\\pard\\plain\\fs18\\li180\\ri180\\sa120 one two\\b  three\\b0  four\\par"))
+      << rtf;
 }
 
 TEST(HelpRtf, EntitiesAreDecodedAndAStrayAmpersandIsKept) {
@@ -72,10 +74,25 @@ TEST(HelpRtf, EntitiesAreDecodedAndAStrayAmpersandIsKept) {
   EXPECT_TRUE(contains(rtf, "a&b <c> \\u171?d\\u187? e & f")) << rtf;
 }
 
+TEST(HelpRtf, EveryParagraphStartsFromPlainText) {
+  // A heading's bold and size end with it, whatever the reader makes of groups.
+  const std::string rtf =
+      helpPageToRtf("<body><h2>Head</h2><p>text</p><ul><li>item</li></ul></body>");
+  std::size_t paragraphs = 0;
+  for (std::size_t at = rtf.find("\\pard"); at != std::string::npos;
+       at = rtf.find("\\pard", at + 1)) {
+    ++paragraphs;
+    EXPECT_EQ(rtf.compare(at, 16, "\\pard\\plain\\fs18"), 0) << rtf.substr(at, 40);
+  }
+  EXPECT_EQ(paragraphs, 3u);
+}
+
 TEST(HelpRtf, FormatsOutsideABlockDoNotLeakIntoLaterParagraphs) {
   const std::string rtf = helpPageToRtf("<body><b>loose</b><p>plain</p></body>");
   // The loose bold text gets a paragraph group of its own, closed before the next one opens.
-  EXPECT_TRUE(contains(rtf, "{\\pard\\sa120 \\b loose\\b0 \\par}\n{\\pard\\sa120 plain\\par}"))
+  EXPECT_TRUE(contains(rtf,
+                       "\\pard\\plain\\fs18\\li180\\ri180\\sa120 \\b loose\\b0 "
+                       "\\par\n\\pard\\plain\\fs18\\li180\\ri180\\sa120 plain\\par"))
       << rtf;
 }
 
