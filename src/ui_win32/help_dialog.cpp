@@ -58,7 +58,8 @@ DWORD CALLBACK readRtf(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given
 std::string CHelpDialog::pageRtf() { return window::helpPageToRtf(helpPageResource()); }
 
 std::vector<DWORD> CHelpDialog::dialogTemplate() const {
-  return DialogTemplateBuilder::build(window::helpWindowTemplate(), kDialogStyle);
+  // Topmost: the system-modal style alone does not make it so everywhere.
+  return DialogTemplateBuilder::build(window::helpWindowTemplate(), kDialogStyle, WS_EX_TOPMOST);
 }
 
 std::optional<INT_PTR> CHelpDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {

@@ -1,8 +1,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
 
 #include <functional>
+#include <utility>
 
 #include "common/texts.h"
 #include "win32_window_fixture.h"
@@ -152,21 +155,19 @@ TEST_F(Win32WindowRun, ClosingDuringARunWaitsForItsEndThenSaves) {
   EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress);
 }
 
-// Catches a message box that a window on this thread shows, as it is activated, notes what it
-// says and whether the inputs were still off, and closes it with OK.
-class WarningWatcher {
+// Catches each dialog that a window on this thread opens over it (a message box, the About box,
+// the help page, the file dialog) as it is activated, hands it to `inspect`, and closes it.
+class ModalWatcher {
  public:
-  explicit WarningWatcher(std::function<bool()> inputsOff) : inputsOff_(std::move(inputsOff)) {
+  explicit ModalWatcher(std::function<void(HWND)> inspect) : inspect_(std::move(inspect)) {
     current_ = this;
-    hook_ = ::SetWindowsHookExW(WH_CBT, &WarningWatcher::onEvent, nullptr, ::GetCurrentThreadId());
+    hook_ = ::SetWindowsHookExW(WH_CBT, &ModalWatcher::onEvent, nullptr, ::GetCurrentThreadId());
   }
-  ~WarningWatcher() {
+  ~ModalWatcher() {
     ::UnhookWindowsHookEx(hook_);
     current_ = nullptr;
   }
-  std::wstring caption, text;
-  int boxes = 0;
-  bool inputsWereOff = false;
+  int opened = 0;
 
  private:
   static LRESULT CALLBACK onEvent(int code, WPARAM wParam, LPARAM lParam) {
@@ -174,45 +175,145 @@ class WarningWatcher {
       const auto box = reinterpret_cast<HWND>(wParam);
       wchar_t name[32] = {};
       ::GetClassNameW(box, name, 32);
-      if (std::wstring(name) == L"#32770" && ::GetWindow(box, GW_OWNER) != nullptr) {
-        current_->inspect(box);
+      if (std::wstring(name) == L"#32770" && ::GetWindow(box, GW_OWNER) != nullptr &&
+          box != current_->box_) {
+        current_->box_ = box;
+        // A timer comes only when the queue is empty: after the box has set itself up.
+        ::SetTimer(nullptr, 0, 0, &ModalWatcher::onIdle);
       }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
   }
 
-  void inspect(HWND box) {
-    ++boxes;
-    inputsWereOff = inputsOff_();
-    caption = textOf(box);
-    for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-      wchar_t name[32] = {};
-      ::GetClassNameW(child, name, 32);
-      if (std::wstring(name) == L"Static" && !textOf(child).empty()) {
-        text = textOf(child);
-      }
-    }
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  static void CALLBACK onIdle(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    if (current_ == nullptr || current_->box_ == nullptr) return;
+    const HWND box = std::exchange(current_->box_, nullptr);
+    ++current_->opened;
+    current_->inspect_(box);
+    ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
   }
 
-  static inline WarningWatcher* current_ = nullptr;
-  std::function<bool()> inputsOff_;
+  static inline ModalWatcher* current_ = nullptr;
+  std::function<void(HWND)> inspect_;
   HHOOK hook_ = nullptr;
+  HWND box_ = nullptr;
 };
+
+// What a message box says: the text of its one non-empty static control.
+std::wstring messageOf(HWND box) {
+  std::wstring said;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[32] = {};
+    ::GetClassNameW(child, name, 32);
+    if (std::wstring(name) == L"Static" && !textOf(child).empty()) said = textOf(child);
+  }
+  return said;
+}
 
 TEST_F(Win32WindowRun, AFailureShowsAWarningWhileTheInputsAreStillOff) {
   openWindowFor(files.write("broken.qlxfw", {0x42}));
+  std::wstring caption, said;
+  bool inputsWereOff = false;
   {
-    WarningWatcher watcher([this] { return !anyInputEnabled(); });
+    ModalWatcher watcher([&](HWND box) {
+      inputsWereOff = !anyInputEnabled();
+      caption = textOf(box);
+      said = messageOf(box);
+    });
     click(control::kProgram);
     // The watcher has closed the box, or the click would not have returned.
-    EXPECT_EQ(watcher.boxes, 1);
-    EXPECT_EQ(watcher.caption, settings.applicationName());
-    EXPECT_EQ(watcher.text, toWide(text::kFormatError));
-    EXPECT_TRUE(watcher.inputsWereOff);
+    EXPECT_EQ(watcher.opened, 1);
   }
+  EXPECT_EQ(caption, settings.applicationName());
+  EXPECT_EQ(said, toWide(text::kFormatError));
+  EXPECT_TRUE(inputsWereOff);
   for (const int id : kInputSet) EXPECT_TRUE(::IsWindowEnabled(item(id))) << id;
+}
+
+}  // namespace
+}  // namespace korvel::test
+
+namespace korvel::test {
+namespace {
+
+using Win32WindowBoxes = Win32WindowTest;
+
+TEST_F(Win32WindowBoxes, TheAboutItemOpensTheAboutBoxWhateverTheLowFourBitsSay) {
+  openWindow();
+  std::wstring title, version;
+  ModalWatcher watcher([&](HWND box) {
+    title = textOf(box);
+    version = textOf(::GetDlgItem(box, control::kAboutVersion));
+  });
+  ::SendMessageW(dialog, WM_SYSCOMMAND, 0x0011, 0);  // the item's 16 with a low bit set
+  EXPECT_EQ(watcher.opened, 1);
+  EXPECT_EQ(title, toWide(text::kAboutTitle));
+  EXPECT_EQ(version, L"Версия 1.0.0.12");
+  ::SendMessageW(dialog, WM_SYSCOMMAND, 0x0020, 0);  // not the About item: no box
+  EXPECT_EQ(watcher.opened, 1);
+}
+
+TEST_F(Win32WindowBoxes, HelpIsATopmostResizablePageThatScrolls) {
+  openWindowFor(writeBootImage(1));
+  setText(control::kLogin, L"оператор");
+  std::wstring title, page;
+  LONG style = 0, extendedStyle = 0, pageStyle = 0;
+  ModalWatcher watcher([&](HWND help) {
+    title = textOf(help);
+    style = ::GetWindowLongW(help, GWL_STYLE);
+    extendedStyle = ::GetWindowLongW(help, GWL_EXSTYLE);
+    const HWND text = ::GetDlgItem(help, 1000);
+    pageStyle = ::GetWindowLongW(text, GWL_STYLE);
+    page = textOf(text);
+  });
+  click(control::kHelp);
+  EXPECT_EQ(watcher.opened, 1);
+  EXPECT_EQ(title, toWide(text::kHelpTitle));
+  EXPECT_TRUE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+  EXPECT_TRUE(extendedStyle & WS_EX_TOPMOST);
+  EXPECT_TRUE(pageStyle & WS_VSCROLL);
+  EXPECT_TRUE(pageStyle & ES_READONLY);
+  for (const wchar_t* part : {L"Подготовка", L"Простой способ", L"Расширенный способ",
+                              L"Дополнительные сведения", L"«Через загрузчик»"}) {
+    EXPECT_NE(page.find(part), std::wstring::npos) << fromWide(part);
+  }
+  EXPECT_EQ(page.find(L"<"), std::wstring::npos);
+  // Closing the page leaves the window as it was.
+  EXPECT_EQ(text(control::kLogin), L"оператор");
+}
+
+TEST_F(Win32WindowBoxes, CancellingTheFileDialogScansThePathInTheFieldAgain) {
+  const auto image = writeBootImage(1, "выбранный образ.qlxfw");
+  openWindow();
+  // A path typed by hand is not scanned until the next use of the file dialog.
+  setText(control::kPath, image.wstring());
+  EXPECT_EQ(text(control::kSummary), toWide(text::kSummaryCannotOpen));
+  std::wstring folder;
+  std::vector<std::wstring> filters;
+  LRESULT activeFilter = -1;
+  ModalWatcher watcher([&](HWND box) {
+    wchar_t buffer[MAX_PATH] = {};
+    ::SendMessageW(box, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(buffer));
+    folder = buffer;
+    const HWND types = ::GetDlgItem(box, cmb1);  // the file dialog's list of filters
+    for (LRESULT i = 0; i < ::SendMessageW(types, CB_GETCOUNT, 0, 0); ++i) {
+      ::SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+      filters.push_back(buffer);
+    }
+    activeFilter = ::SendMessageW(types, CB_GETCURSEL, 0, 0);
+  });
+  click(control::kBrowse);
+  EXPECT_EQ(watcher.opened, 1);
+  // It opens where the image in the field is, with the images' filter first and active.
+  EXPECT_EQ(folder, image.parent_path().wstring());
+  EXPECT_EQ(filters,
+            (std::vector<std::wstring>{toWide(text::kFilterImages), toWide(text::kFilterAll)}));
+  EXPECT_EQ(activeFilter, 0);
+  EXPECT_EQ(text(control::kPath), image.wstring());
+  EXPECT_EQ(text(control::kSummary), L"'MAIN' v2.5");
 }
 
 }  // namespace
