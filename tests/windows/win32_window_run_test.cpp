@@ -85,21 +85,28 @@ TEST_F(Win32WindowRun, InfoFillsTheInformationBoxAndReturnsToIdle) {
   for (const int id : kInputSet) EXPECT_TRUE(::IsWindowEnabled(item(id))) << id;
 }
 
-TEST_F(Win32WindowRun, DuringARunTheInputsAreOffWhileExitAndHelpStayOn) {
+TEST_F(Win32WindowRun, DuringARunTheInputsAreOffWhileExitAndHelpStayOnUnderTheWaitCursor) {
   openWindowFor(writeBootImage(4));
+  const HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT);
+  const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
+  ::SetCursor(arrow);
   bool checked = false;
   bool inputsOff = true;
   bool exitAndHelpOn = true;
+  bool waitCursor = true;
   pauses.onPause = [&](std::uint32_t) {
     checked = true;
     inputsOff = inputsOff && !anyInputEnabled();
     exitAndHelpOn = exitAndHelpOn && ::IsWindowEnabled(item(control::kExit)) &&
                     ::IsWindowEnabled(item(control::kHelp));
+    waitCursor = waitCursor && ::GetCursor() == wait;
   };
   click(control::kProgram);
   EXPECT_TRUE(checked);
   EXPECT_TRUE(inputsOff);
   EXPECT_TRUE(exitAndHelpOn);
+  EXPECT_TRUE(waitCursor);
+  EXPECT_EQ(::GetCursor(), arrow);
   EXPECT_EQ(device.programmedRecords(), 4u);
   EXPECT_EQ(::SendMessageW(item(control::kProgress), PBM_GETPOS, 0, 0), 0);
   for (const int id : kInputSet) EXPECT_TRUE(::IsWindowEnabled(item(id))) << id;
