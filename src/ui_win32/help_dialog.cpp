@@ -29,10 +29,13 @@ std::string_view helpPageResource() {
 }
 
 // The rich edit control of Windows 7 and later, and of Wine; the older one where it is missing.
+// Only the system's copies: a DLL of that name beside Korvel.exe must not be loaded instead.
 const wchar_t* richEditClass() {
   static const wchar_t* const name = [] {
-    if (::LoadLibraryW(L"Msftedit.dll") != nullptr) return MSFTEDIT_CLASS;
-    ::LoadLibraryW(L"Riched20.dll");
+    if (::LoadLibraryExW(L"Msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32) != nullptr) {
+      return MSFTEDIT_CLASS;
+    }
+    ::LoadLibraryExW(L"Riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return RICHEDIT_CLASSW;
   }();
   return name;
