@@ -33,14 +33,10 @@
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
+#include "window/dialog_template.h"
 
 namespace korvel {
 namespace {
-
-// Template 102 is 280 x 132 dialog units in an 8-point font.
-constexpr int kTemplateWidth = 280;
-constexpr int kTemplateHeight = 132;
-constexpr int kTemplatePointSize = 8;
 
 constexpr Qt::WindowFlags kWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -48,9 +44,11 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint |
 
 QString settingName(const char* name) { return QString::fromLatin1(name); }
 
+const window::DialogTemplate& windowTemplate() { return window::mainWindowTemplate(); }
+
 QFont templateFont() {
   QFont font = QApplication::font();
-  font.setPointSize(kTemplatePointSize);
+  font.setPointSize(windowTemplate().pointSize);
   return font;
 }
 
@@ -85,7 +83,7 @@ CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses
 
   addAboutItem(*this, toQString(text::kAboutItem), [this] { showAbout(); });
   setWindowIcon(applicationIcon());
-  setWindowTitle(toQString(text::kAppName));
+  setWindowTitle(toQString(windowTemplate().title));
   setWindowTitle(windowTitle() + toQString(text::kTitleVersionPrefix) + toQString(text::kVersion));
   restoreSettings();
   exitButton_->setFocus(Qt::OtherFocusReason);
@@ -93,50 +91,48 @@ CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses
 
 CKorvelDlg::~CKorvelDlg() { finish(); }
 
+// The control's number, name and place come from the window's description.
 template <typename Widget>
-Widget* CKorvelDlg::addControl(Widget* widget, int id, const char* name, QRect unitsRect) {
-  const DialogUnits units = DialogUnits::forFont(font());
-  widget->setGeometry(
-      units.rect(unitsRect.x(), unitsRect.y(), unitsRect.width(), unitsRect.height()));
+Widget* CKorvelDlg::addControl(Widget* widget, const char* name) {
+  const window::ControlTemplate* entry = windowTemplate().find(name);
+  Q_ASSERT(entry != nullptr);
+  const window::UnitRect& r = entry->rect;
+  widget->setGeometry(DialogUnits::forFont(font()).rect(r.x, r.y, r.width, r.height));
   widget->setObjectName(QString::fromLatin1(name));
-  widget->setProperty(control::kIdProperty, id);
+  widget->setProperty(control::kIdProperty, entry->id);
   return widget;
 }
 
 void CKorvelDlg::createControls() {
-  setFixedSize(DialogUnits::forFont(font()).size(kTemplateWidth, kTemplateHeight));
+  setFixedSize(DialogUnits::forFont(font()).size(windowTemplate().width, windowTemplate().height));
 
   // Template order is creation order, and so the tab order.
-  exitButton_ = addControl(new QPushButton(toQString(text::kExitButton), this), control::kExit,
-                           "exitButton", {240, 114, 36, 12});
+  exitButton_ = addControl(new QPushButton(toQString(text::kExitButton), this), "exitButton");
   exitButton_->setDefault(true);
   connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
 
-  ipField_ = addControl(new IpAddressEdit(this), control::kIpField, "ipField", {60, 96, 126, 12});
+  ipField_ = addControl(new IpAddressEdit(this), "ipField");
 
-  programButton_ = addControl(new QPushButton(toQString(text::kProgramButton), this),
-                              control::kProgram, "programButton", {192, 114, 42, 12});
+  programButton_ =
+      addControl(new QPushButton(toQString(text::kProgramButton), this), "programButton");
   connect(programButton_, &QPushButton::clicked, this, &CKorvelDlg::programDevice);
 
-  progressBar_ =
-      addControl(new QProgressBar(this), control::kProgress, "progressBar", {6, 84, 270, 6});
+  progressBar_ = addControl(new QProgressBar(this), "progressBar");
   progressBar_->setTextVisible(false);
   progressBar_->setRange(0, 100);
   progressBar_->setValue(0);
   progressBar_->setAccessibleName(toQString(text::kProgressName));
 
-  pathField_ = addControl(new QLineEdit(this), control::kPath, "pathField", {6, 48, 222, 12});
+  pathField_ = addControl(new QLineEdit(this), "pathField");
   pathField_->setAccessibleName(toQString(text::kPathFieldName));
 
-  browseButton_ = addControl(new QPushButton(toQString(text::kBrowseButton), this),
-                             control::kBrowse, "browseButton", {240, 48, 36, 12});
+  browseButton_ = addControl(new QPushButton(toQString(text::kBrowseButton), this), "browseButton");
   connect(browseButton_, &QPushButton::clicked, this, &CKorvelDlg::browseImage);
 
-  infoButton_ = addControl(new QPushButton(toQString(text::kInfoButton), this), control::kInfo,
-                           "infoButton", {240, 24, 37, 12});
+  infoButton_ = addControl(new QPushButton(toQString(text::kInfoButton), this), "infoButton");
   connect(infoButton_, &QPushButton::clicked, this, &CKorvelDlg::queryDeviceInfo);
 
-  infoBox_ = addControl(new QPlainTextEdit(this), control::kInfoBox, "infoBox", {6, 6, 222, 36});
+  infoBox_ = addControl(new QPlainTextEdit(this), "infoBox");
   infoBox_->setReadOnly(true);
   // Every line stays readable inside the box: long ones wrap at its width, mid-word where a
   // path or a system message has no space to break at.
@@ -152,37 +148,32 @@ void CKorvelDlg::createControls() {
   infoBox_->document()->setDocumentMargin(1);
   infoBox_->setAccessibleName(toQString(text::kInfoBoxName));
 
-  ipLabel_ = addControl(new QLabel(toQString(text::kIpLabel), this), control::kLabel, "ipLabel",
-                        {6, 96, 48, 12});
+  ipLabel_ = addControl(new QLabel(toQString(text::kIpLabel), this), "ipLabel");
   ipLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   ipLabel_->setBuddy(ipField_);
 
-  helpButton_ = addControl(new QPushButton(toQString(text::kHelpButton), this), control::kHelp,
-                           "helpButton", {240, 6, 37, 12});
+  helpButton_ = addControl(new QPushButton(toQString(text::kHelpButton), this), "helpButton");
   connect(helpButton_, &QPushButton::clicked, this, &CKorvelDlg::showHelp);
 
-  summaryField_ = addControl(new QLabel(toQString(text::kSummaryTemplate), this), control::kSummary,
-                             "summaryField", {6, 66, 270, 12});
+  summaryField_ = addControl(new QLabel(toQString(text::kSummaryTemplate), this), "summaryField");
   summaryField_->setFrameStyle(QFrame::Box | QFrame::Plain);
   summaryField_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   summaryField_->setIndent(3);
   summaryField_->setAccessibleName(toQString(text::kSummaryFieldName));
 
-  loginField_ = addControl(new QLineEdit(this), control::kLogin, "loginField", {60, 114, 60, 12});
+  loginField_ = addControl(new QLineEdit(this), "loginField");
   loginField_->setAccessibleName(toQString(text::kLoginFieldName));
 
-  credentialsLabel_ = addControl(new QLabel(toQString(text::kCredentialsLabel), this),
-                                 control::kLabel, "credentialsLabel", {6, 114, 48, 12});
+  credentialsLabel_ =
+      addControl(new QLabel(toQString(text::kCredentialsLabel), this), "credentialsLabel");
   credentialsLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   credentialsLabel_->setBuddy(loginField_);
 
-  passwordField_ =
-      addControl(new QLineEdit(this), control::kPassword, "passwordField", {126, 114, 60, 12});
+  passwordField_ = addControl(new QLineEdit(this), "passwordField");
   passwordField_->setEchoMode(QLineEdit::Password);
   passwordField_->setAccessibleName(toQString(text::kPasswordFieldName));
 
-  viaBootBox_ = addControl(new QCheckBox(toQString(text::kViaBootBox), this), control::kViaBoot,
-                           "viaBootBox", {192, 96, 84, 12});
+  viaBootBox_ = addControl(new QCheckBox(toQString(text::kViaBootBox), this), "viaBootBox");
 
   for (QLabel* label : {ipLabel_, summaryField_, credentialsLabel_}) {
     label->setTextFormat(Qt::PlainText);

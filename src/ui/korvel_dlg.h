@@ -78,7 +78,7 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
 
  private:
   template <typename Widget>
-  Widget* addControl(Widget* widget, int id, const char* name, QRect unitsRect);
+  Widget* addControl(Widget* widget, const char* name);
   void createControls();
   void restoreSettings();
   void saveSettings();

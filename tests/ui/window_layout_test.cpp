@@ -6,59 +6,69 @@
 #include "modal.h"
 #include "ui/about_item.h"
 #include "ui/dialog_units.h"
+#include "window/dialog_template.h"
 #include "window_fixture.h"
 
 namespace korvel::test {
 namespace {
 
-struct TemplateControl {
-  int id;
-  const char* objectName;
-  const char* className;
-  const char* text;  // null: the control shows no text of its own
-  int x, y, width, height;
-};
-
-// Template 102, in template order.
-const TemplateControl kTemplate[] = {
-    {control::kExit, "exitButton", "QPushButton", text::kExitButton, 240, 114, 36, 12},
-    {control::kIpField, "ipField", "korvel::IpAddressEdit", nullptr, 60, 96, 126, 12},
-    {control::kProgram, "programButton", "QPushButton", text::kProgramButton, 192, 114, 42, 12},
-    {control::kProgress, "progressBar", "QProgressBar", nullptr, 6, 84, 270, 6},
-    {control::kPath, "pathField", "QLineEdit", nullptr, 6, 48, 222, 12},
-    {control::kBrowse, "browseButton", "QPushButton", text::kBrowseButton, 240, 48, 36, 12},
-    {control::kInfo, "infoButton", "QPushButton", text::kInfoButton, 240, 24, 37, 12},
-    {control::kInfoBox, "infoBox", "QPlainTextEdit", nullptr, 6, 6, 222, 36},
-    {control::kLabel, "ipLabel", "QLabel", text::kIpLabel, 6, 96, 48, 12},
-    {control::kHelp, "helpButton", "QPushButton", text::kHelpButton, 240, 6, 37, 12},
-    {control::kSummary, "summaryField", "QLabel", nullptr, 6, 66, 270, 12},
-    {control::kLogin, "loginField", "QLineEdit", nullptr, 60, 114, 60, 12},
-    {control::kLabel, "credentialsLabel", "QLabel", text::kCredentialsLabel, 6, 114, 48, 12},
-    {control::kPassword, "passwordField", "QLineEdit", nullptr, 126, 114, 60, 12},
-    {control::kViaBoot, "viaBootBox", "QCheckBox", text::kViaBootBox, 192, 96, 84, 12},
-};
+// The Qt class that shows each kind of control of the window's description.
+const char* qtClassOf(window::ControlKind kind) {
+  switch (kind) {
+    case window::ControlKind::PushButton:
+      return "QPushButton";
+    case window::ControlKind::CheckBox:
+      return "QCheckBox";
+    case window::ControlKind::Edit:
+      return "QLineEdit";
+    case window::ControlKind::Label:
+      return "QLabel";
+    case window::ControlKind::IpAddress:
+      return "korvel::IpAddressEdit";
+    case window::ControlKind::ProgressBar:
+      return "QProgressBar";
+    case window::ControlKind::Icon:
+      return "QLabel";
+  }
+  return "";
+}
 
 using WindowLayout = WindowTest;
 
-TEST_F(WindowLayout, EveryTemplateControlIsThereWithItsNumberTextAndPlace) {
+TEST_F(WindowLayout, EveryControlOfTheDescriptionIsThereWithItsNumberTextAndPlace) {
   CKorvelDlg& dialog = openWindow();
+  const window::DialogTemplate& layout = window::mainWindowTemplate();
   const DialogUnits units = DialogUnits::forFont(dialog.font());
-  EXPECT_EQ(dialog.size(), units.size(280, 132));
-  for (const TemplateControl& expected : kTemplate) {
-    SCOPED_TRACE(expected.objectName);
-    auto* widget = dialog.findChild<QWidget*>(QString::fromLatin1(expected.objectName));
+  EXPECT_EQ(dialog.font().pointSize(), layout.pointSize);
+  EXPECT_EQ(dialog.size(), units.size(layout.width, layout.height));
+  int direct = 0;
+  for (QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    direct += child->property(control::kIdProperty).isValid() ? 1 : 0;
+  }
+  EXPECT_EQ(direct, static_cast<int>(layout.controls.size()));
+  for (const window::ControlTemplate& expected : layout.controls) {
+    SCOPED_TRACE(expected.name);
+    auto* widget = dialog.findChild<QWidget*>(QString::fromLatin1(expected.name));
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->parentWidget(), &dialog);
-    EXPECT_STREQ(widget->metaObject()->className(), expected.className);
+    // The information box is the one edit of several lines.
+    const char* className = (expected.styles & window::style::kMultiLine) != 0
+                                ? "QPlainTextEdit"
+                                : qtClassOf(expected.kind);
+    EXPECT_STREQ(widget->metaObject()->className(), className);
     EXPECT_EQ(widget->property(control::kIdProperty).toInt(), expected.id);
     EXPECT_FALSE(widget->accessibleName().isEmpty());
-    EXPECT_EQ(widget->geometry(),
-              units.rect(expected.x, expected.y, expected.width, expected.height));
-    if (expected.text != nullptr) {
+    const window::UnitRect& r = expected.rect;
+    EXPECT_EQ(widget->geometry(), units.rect(r.x, r.y, r.width, r.height));
+    if (expected.text != nullptr && expected.id != control::kSummary) {
       EXPECT_EQ(widget->property("text").toString(), toQString(expected.text));
     }
     if (expected.id != control::kLabel) {
       EXPECT_EQ(dialog.control(expected.id), widget);
+    }
+    // Only what the description lets take the focus does; the IP field's parts count as it.
+    if ((expected.styles & window::style::kTabStop) == 0 && expected.id != control::kLabel) {
+      EXPECT_EQ(widget->focusPolicy(), Qt::NoFocus);
     }
   }
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Korvel в1.0.0.12"));
@@ -104,10 +114,12 @@ TEST_F(WindowLayout, TabWalksTheControlsInTemplateOrderStartingAtExit) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(focusedControl());
   }
-  const std::vector<int> expected{control::kExit,     control::kIpField, control::kProgram,
-                                  control::kPath,     control::kBrowse,  control::kInfo,
-                                  control::kInfoBox,  control::kHelp,    control::kLogin,
-                                  control::kPassword, control::kViaBoot, control::kExit};
+  std::vector<int> expected;
+  for (const window::ControlTemplate& control : window::mainWindowTemplate().controls) {
+    if (control.styles & window::style::kTabStop) expected.push_back(control.id);
+  }
+  expected.push_back(expected.front());  // and round again
+  ASSERT_EQ(expected.size(), visited.size());
   EXPECT_EQ(visited, expected);
 }
 

@@ -52,8 +52,8 @@ class FakeIcmpHelper : public IcmpHelper {
   }
   void closeHandle(HANDLE icmp) override { closed.push_back(icmp); }
 
-  DWORD sendEcho(HANDLE, IPAddr target, ByteView data, IP_OPTION_INFORMATION& options,
-                 void* reply, DWORD replySize, DWORD timeoutMs) override {
+  DWORD sendEcho(HANDLE, IPAddr target, ByteView data, IP_OPTION_INFORMATION& options, void* reply,
+                 DWORD replySize, DWORD timeoutMs) override {
     return run({false, target, Bytes(data.begin(), data.end()), options.Ttl, options.Flags,
                 static_cast<std::uint8_t*>(reply), replySize, timeoutMs, nullptr});
   }

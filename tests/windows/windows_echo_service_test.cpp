@@ -112,8 +112,7 @@ TEST_F(WindowsEchoChannelTest, TheSystemGetsRoomForItsOwnRecordTheDataAndAnError
   echo();
   ASSERT_EQ(helper.calls.size(), 1u);
   EXPECT_GE(helper.calls[0].replySize, sizeof(ICMP_ECHO_REPLY) + kRequest.size() + 8);
-  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(helper.calls[0].reply) % alignof(ICMP_ECHO_REPLY),
-            0u);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(helper.calls[0].reply) % alignof(ICMP_ECHO_REPLY), 0u);
 }
 
 // Wine's echo service signals the event without writing anything when it could not open its

@@ -19,8 +19,7 @@ TEST(WindowsSystemMenuTest, AboutComesLastBehindASeparator) {
   ASSERT_TRUE(::AppendMenuW(menu, MF_STRING, SC_CLOSE, L"&Close"));
   ASSERT_TRUE(appendAboutMenuItem(menu, L"&About Korvel..."));
   ASSERT_EQ(::GetMenuItemCount(menu), 3);
-  EXPECT_EQ(::GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR,
-            static_cast<UINT>(MF_SEPARATOR));
+  EXPECT_EQ(::GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
   EXPECT_EQ(::GetMenuItemID(menu, 2), kAboutSystemCommand);
   EXPECT_EQ(itemText(menu, 2), L"&About Korvel...");
   ::DestroyMenu(menu);
