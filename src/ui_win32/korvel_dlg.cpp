@@ -101,6 +101,12 @@ CKorvelDlg::CKorvelDlg(EchoService* echoService, Pauses* pauses, RegistrySetting
       smallIcon_(loadIcon(::GetSystemMetrics(SM_CXSMICON))),
       programmer_(std::make_unique<DeviceProgrammer>(*this, echoService_, pauses_)) {
   registerControlClasses();
+  // Another copy of Korvel at the same device is kept out only on the real network; tests that
+  // bring their own echo service run many windows against one simulated address.
+  if (ownEchoService_) {
+    ownDeviceLocks_ = makeSystemDeviceLocks();
+    programmer_->setDeviceLocks(ownDeviceLocks_.get());
+  }
 }
 
 CKorvelDlg::~CKorvelDlg() {

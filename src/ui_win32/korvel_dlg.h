@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "programming/device_lock.h"
 #include "programming/device_programmer.h"
 #include "programming/operator_panel.h"
 #include "ui_win32/dialog_window.h"
@@ -79,6 +80,7 @@ class CKorvelDlg : public DialogWindow, public OperatorPanel {
 
   std::unique_ptr<EchoService> ownEchoService_;
   std::unique_ptr<Pauses> ownPauses_;
+  std::unique_ptr<DeviceLocks> ownDeviceLocks_;
   std::unique_ptr<RegistrySettings> ownSettings_;
   EchoService& echoService_;
   Pauses& pauses_;
