@@ -39,8 +39,10 @@ Widths layoutWidths(QPlainTextEdit& box) {
 
 TEST_F(WindowReadable, TheIcmpRefusalIsReadableWithinTheInformationBox) {
   echo.refuseOpening({EchoFailureKind::NotPermitted, 1,
-                      "socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP): Operation not permitted",
-                      text::kNoIcmpAccessFix});
+                      std::string(text::kIcmpReasonPrefix) + text::kIcmpPingGroupsOutside + "1 0" +
+                          text::kIcmpPingGroupsOutsideEnd + "; " + text::kIcmpNoNetRaw +
+                          text::kIcmpSystemSays + "Permission denied; Operation not permitted",
+                      text::kIcmpRemedySysctl});
   openWindowFor(writeBootImage(1)).show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QTest::mouseClick(button(control::kInfo), Qt::LeftButton);
