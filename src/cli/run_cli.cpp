@@ -75,18 +75,6 @@ std::optional<std::string> readPasswordLine(std::istream& in) {
   return line;
 }
 
-bool isDeviceInfo(const std::optional<std::string>& text) {
-  if (!text || text->empty()) return false;
-  for (const std::string_view failure :
-       {text::kCommError, text::kNoAnswer, text::kDeviceError, text::kCredentialsTooLong,
-        text::kCredentialsBadCharacter, text::kAnotherCopyRunning}) {
-    if (*text == failure) return false;
-  }
-  return !text->starts_with(text::kNoIcmpAccess);
-}
-
-bool isSummary(const std::string& text) { return text.starts_with('\''); }
-
 // The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
 // a second copy of the program away from the device meanwhile.
 void preparePrograms(DeviceProgrammer& programmer, CliEnvironment& environment) {
@@ -130,31 +118,33 @@ CliRequest requestFrom(const CliArguments& arguments) {
 int runInfo(const CliArguments& arguments, std::ostream& out, std::ostream& err,
             CliEnvironment& environment) {
   CliPanel panel(requestFrom(arguments), err, environment);
+  Outcome outcome;
   {
     DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
     preparePrograms(programmer, environment);
-    programmer.queryDeviceInfo();
+    outcome = programmer.queryDeviceInfo();
   }
   panel.endProgress();
-  out << infoLines(panel.infoText().value_or(std::string())) << std::flush;
-  return isDeviceInfo(panel.infoText()) ? kExitSuccess : kExitFailure;
+  out << infoLines(outcome.text) << std::flush;
+  return outcome.succeeded() ? kExitSuccess : kExitFailure;
 }
 
 int runProgram(const CliArguments& arguments, std::ostream& out, std::ostream& err,
                CliEnvironment& environment) {
   CliPanel panel(requestFrom(arguments), err, environment, &out);
-  RunOutcome outcome;
+  Outcome outcome;
+  RunOutcome delivered;
   const auto start = environment.now();
   {
     DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
     preparePrograms(programmer, environment);
-    programmer.programDevice();
-    outcome = programmer.lastRun();
+    outcome = programmer.programDevice();
+    delivered = programmer.lastRun();
   }
   panel.endProgress();
-  if (panel.warningShown() || !outcome.succeeded) return kExitFailure;
+  if (!outcome.succeeded()) return kExitFailure;
   const std::chrono::duration<double> seconds = environment.now() - start;
-  err << programmedLine(outcome, seconds.count()) << std::flush;
+  err << programmedLine(delivered, seconds.count()) << std::flush;
   return kExitSuccess;
 }
 
@@ -181,9 +171,10 @@ int runCheck(const CliArguments& arguments, std::ostream& out) {
 int runSummary(const CliArguments& arguments, std::ostream& out, std::ostream& err,
                CliEnvironment& environment) {
   CliPanel panel(requestFrom(arguments), err, environment);
-  panel.setSummaryText(imageSummary(pathFromUtf8(arguments.imagePath)));
+  const ImageSummary summary = summarizeImage(pathFromUtf8(arguments.imagePath));
+  panel.setSummaryText(summary.text);
   out << escapeControls(panel.summaryText()) << '\n' << std::flush;
-  return isSummary(panel.summaryText()) ? kExitSuccess : kExitFailure;
+  return summary.read ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace

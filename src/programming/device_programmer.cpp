@@ -44,49 +44,52 @@ bool DeviceProgrammer::isGood(const std::optional<ByteView>& reply) const {
   return reply && (*reply)[reply::kStatusOffset] == reply::kStatusOk;
 }
 
-std::optional<std::string> DeviceProgrammer::credentialsProblem() const {
+std::optional<Outcome> DeviceProgrammer::credentialsProblem() const {
   switch (formatCredentials(panel_.login(), panel_.password()).error) {
     case CredentialsError::TooLong:
-      return text::kCredentialsTooLong;
+      return outcomeOf(OutcomeKind::CredentialsTooLong);
     case CredentialsError::BadCharacter:
-      return text::kCredentialsBadCharacter;
+      return outcomeOf(OutcomeKind::CredentialsBadCharacter);
     case CredentialsError::None:
       break;
   }
   return std::nullopt;
 }
 
-std::string DeviceProgrammer::icmpAccessText() const {
+Outcome DeviceProgrammer::noIcmpAccess() const {
   const EchoFailure& failure = link_->openFailure();
-  std::string out = text::kNoIcmpAccess;
-  if (!failure.detail.empty()) out += "\r\n" + failure.detail;
-  if (!failure.remedy.empty()) out += "\r\n" + failure.remedy;
-  return out;
+  Outcome outcome = outcomeOf(OutcomeKind::NoIcmpAccess);
+  if (!failure.detail.empty()) outcome.text += "\r\n" + failure.detail;
+  if (!failure.remedy.empty()) outcome.text += "\r\n" + failure.remedy;
+  return outcome;
 }
 
-std::optional<std::string> DeviceProgrammer::conversationBlocker() const {
+std::optional<Outcome> DeviceProgrammer::conversationBlocker() const {
   if (auto problem = credentialsProblem()) return problem;
-  if (link_ && !link_->isOpen()) return icmpAccessText();
+  if (link_ && !link_->isOpen()) return noIcmpAccess();
   return std::nullopt;
 }
 
-void DeviceProgrammer::queryDeviceInfo() {
+Outcome DeviceProgrammer::queryDeviceInfo() {
   DeviceLockScope lock(*this);
-  if (lock.busy()) return panel_.setInfoText(text::kAnotherCopyRunning);
-  askDeviceInfo();
+  if (lock.busy()) {
+    panel_.setInfoText(text::kAnotherCopyRunning);
+    return outcomeOf(OutcomeKind::AnotherCopyRunning);
+  }
+  return askDeviceInfo();
 }
 
-void DeviceProgrammer::askDeviceInfo() {
-  std::string info = text::kCommError;
+Outcome DeviceProgrammer::askDeviceInfo() {
+  Outcome outcome = outcomeOf(OutcomeKind::LinkLost);
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
   panel_.setProgressRange(0, kInfoAttempts);
   openLink(false);
   if (link_) {
     if (auto blocker = conversationBlocker()) {
-      info = *blocker;
+      outcome = *blocker;
     } else {
-      info = text::kNoAnswer;
+      outcome = outcomeOf(OutcomeKind::NoAnswer);
       std::optional<ByteView> reply;
       const std::uint8_t command[] = {command::kDeviceInfo};
       for (int attempt = 0; attempt < kInfoAttempts && !reply; ++attempt) {
@@ -94,16 +97,19 @@ void DeviceProgrammer::askDeviceInfo() {
         reply = sendCommand(command, 1);
       }
       if (reply) {
-        info = isGood(reply) ? formatDeviceInfo(*reply, deviceTextFilter_) : text::kDeviceError;
+        outcome = isGood(reply)
+                      ? Outcome{OutcomeKind::Done, formatDeviceInfo(*reply, deviceTextFilter_)}
+                      : outcomeOf(OutcomeKind::DeviceError);
       } else if (!link_->isOpen()) {
-        info = icmpAccessText();  // the facility opened, but refused to send
+        outcome = noIcmpAccess();  // the facility opened, but refused to send
       }
     }
   }
-  panel_.setInfoText(info);
+  panel_.setInfoText(outcome.text);
   panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
+  return outcome;
 }
 
 }  // namespace korvel

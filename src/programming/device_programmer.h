@@ -12,6 +12,7 @@
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
 #include "programming/operator_panel.h"
+#include "programming/outcome.h"
 #include "programming/pauses.h"
 #include "programming/record_route.h"
 #include "programming/resend_ring.h"
@@ -48,10 +49,11 @@ class DeviceProgrammer {
   DeviceProgrammer& operator=(const DeviceProgrammer&) = delete;
 
   // "Инфо": asks the device for its identity and writes the answer or the failure into the
-  // information box. Leaves a fresh link behind.
-  void queryDeviceInfo();
+  // information box. Leaves a fresh link behind. The outcome's text is the box's.
+  Outcome queryDeviceInfo();
   // "Прошить": programs the image named in the path field into the device or its subordinate.
-  void programDevice();
+  // The outcome's text is the message the run showed.
+  Outcome programDevice();
 
   // (Re)creates the link to the address in the IP field; always true.
   bool openLink(bool keepExisting);
@@ -87,14 +89,14 @@ class DeviceProgrammer {
   class Run;
   class DeviceLockScope;
 
-  void askDeviceInfo();
-  std::optional<std::string> runImage(bool& opened);
+  Outcome askDeviceInfo();
+  Outcome runImage();
 
-  // The text that stops a conversation before it starts, or nothing when it may go ahead:
-  // refused credentials, or an echo facility this process may not use.
-  std::optional<std::string> conversationBlocker() const;
-  std::optional<std::string> credentialsProblem() const;
-  std::string icmpAccessText() const;
+  // What stops a conversation before it starts, or nothing when it may go ahead: refused
+  // credentials, or an echo facility this process may not use.
+  std::optional<Outcome> conversationBlocker() const;
+  std::optional<Outcome> credentialsProblem() const;
+  Outcome noIcmpAccess() const;
   bool isGood(const std::optional<ByteView>& reply) const;
   std::optional<ByteView> sendWithRetries(ByteView command, std::uint32_t areaLength, int attempts,
                                           std::uint32_t pauseAfterFailureMs);

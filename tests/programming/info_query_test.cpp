@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string_view>
+
 #include "common/texts.h"
 #include "programmer_fixture.h"
 
@@ -32,8 +35,8 @@ TEST_F(InfoQueryTest, NumbersAtTheirLimits) {
     });
   });
   programmer.queryDeviceInfo();
-  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" + std::string(32, 'Z') +
-                            "'\r\nv255.255");
+  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" +
+                            std::string(32, 'Z') + "'\r\nv255.255");
 }
 
 TEST_F(InfoQueryTest, DeviceTextsAreCp1251) {
@@ -118,6 +121,43 @@ TEST_F(InfoQueryTest, NoIcmpAccessExplainsTheFix) {
   EXPECT_EQ(panel.info, std::string(text::kNoIcmpAccess) +
                             "\r\nsocket: Permission denied\r\nallow ping sockets");
   EXPECT_TRUE(echo.sent.empty());
+}
+
+// The outcome tells what happened; its text is the information box's.
+TEST_F(InfoQueryTest, EveryQueryEndsInAnOutcomeThatCarriesTheBoxsText) {
+  const auto expectOutcome = [&](const Outcome& outcome, OutcomeKind kind) {
+    EXPECT_EQ(outcome.kind, kind) << outcomeName(outcome.kind);
+    EXPECT_EQ(outcome.text, panel.info);
+  };
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::NoAnswer);
+  answerCommands([](const SentCommand&, ByteView request) { return test::replyTo(request, 2); });
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::DeviceError);
+  answerCommands([](const SentCommand&, ByteView request) {
+    return test::replyTo(request, 1, 77, test::writeSampleInfo);
+  });
+  const Outcome done = programmer.queryDeviceInfo();
+  expectOutcome(done, OutcomeKind::Done);
+  EXPECT_TRUE(done.succeeded());
+  EXPECT_EQ(done.text.substr(0, 6), "'BOOT'");
+
+  panel.loginText = std::string(31, 'a');
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::CredentialsTooLong);
+  panel.loginText = "оператор";
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::CredentialsBadCharacter);
+  panel.loginText = "admin";
+  echo.refuseWith = {EchoFailureKind::NotPermitted, 13, "denied", ""};
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::NoIcmpAccess);
+}
+
+TEST(OutcomeTest, NamesAreDistinctAndOnlyDoneSucceeds) {
+  std::set<std::string_view> names;
+  for (int i = 0; i <= static_cast<int>(OutcomeKind::RestoreFailed); ++i) {
+    const auto kind = static_cast<OutcomeKind>(i);
+    EXPECT_TRUE(names.insert(outcomeName(kind)).second) << outcomeName(kind);
+    EXPECT_EQ(outcomeOf(kind).succeeded(), kind == OutcomeKind::Done);
+    EXPECT_EQ(std::string_view(outcomeText(kind)).empty(), kind == OutcomeKind::Done);
+  }
+  EXPECT_EQ(outcomeName(OutcomeKind::Done), "ok");
 }
 
 }  // namespace

@@ -30,7 +30,18 @@ class ProgrammingRunTest : public ::testing::Test {
  protected:
   void runImage(const Bytes& bytes) {
     panel.path = dir.write("image.qlxfw", bytes).string();
-    programmer.programDevice();
+    outcome = programmer.programDevice();
+  }
+
+  // The run's outcome is `kind`, and its text is the one message the run showed (none when done).
+  void expectOutcome(OutcomeKind kind) {
+    EXPECT_EQ(outcome.kind, kind) << outcomeName(outcome.kind);
+    if (kind == OutcomeKind::Done) {
+      EXPECT_TRUE(panel.warnings.empty());
+      EXPECT_EQ(outcome.text, "");
+    } else {
+      EXPECT_EQ(panel.warnings, std::vector<std::string>{outcome.text});
+    }
   }
 
   // Payloads of `count` records of `size` bytes, and their bytes end to end.
@@ -92,6 +103,7 @@ class ProgrammingRunTest : public ::testing::Test {
   test::TempDir dir;
   std::vector<Bytes> records;
   Bytes expected;
+  Outcome outcome;
 };
 
 TEST_F(ProgrammingRunTest, BootImageEndsUpInTheDevice) {
@@ -439,6 +451,71 @@ TEST_F(ProgrammingRunTest, LostRepliesDoNotDoubleRecords) {
   runImage(bootImage());
   EXPECT_TRUE(panel.warnings.empty());
   EXPECT_EQ(device.programmedData(), expected);
+}
+
+// Each way a run ends is told apart by its outcome, whatever the message says.
+TEST_F(ProgrammingRunTest, EveryRunEndsInAnOutcomeThatCarriesItsMessage) {
+  makeRecords(3, 100);
+  const auto fresh = [&] {
+    panel.warnings.clear();
+    device.faults().clear();
+    device.restart();  // out of the boot monitor a boot run left it in
+  };
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::Done);
+  fresh();
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::Done);
+  fresh();
+  runImage(bootImage(13));
+  expectOutcome(OutcomeKind::PacketType);
+  fresh();
+  runImage(ImageBuilder().name("X").raw({0x42}).bytes());
+  expectOutcome(OutcomeKind::FileFormat);
+  fresh();
+  runImage(ImageBuilder().data(12, samplePayload(65496, 1)).bytes());
+  expectOutcome(OutcomeKind::RecordTooLong);
+  fresh();
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x0B});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::RestoreFailed);
+  EXPECT_EQ(outcome.text, text::kRestoreFailed);
+  fresh();
+  device.faults().dropRequests(everyRequest(1), {FaultMatch::Target::BusRecord});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::LinkLost);
+  fresh();
+  panel.viaBootChecked = true;
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::SubordinateViaBoot);
+  fresh();
+  panel.viaBootChecked = false;
+  panel.path = "";
+  outcome = programmer.programDevice();
+  expectOutcome(OutcomeKind::FileCannotOpen);
+  fresh();
+  panel.loginText = std::string(31, 'a');
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::CredentialsTooLong);
+  fresh();
+  panel.loginText = "оператор";
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::CredentialsBadCharacter);
+}
+
+TEST_F(ProgrammingRunTest, ABlockedRunHasItsOwnOutcome) {
+  makeRecords(1, 100);
+  test::RecordingLocks locks;
+  locks.busy = true;
+  programmer.setDeviceLocks(&locks);
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::AnotherCopyRunning);
+  panel.warnings.clear();
+  programmer.setDeviceLocks(nullptr);
+  echo.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted", "fix"});
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::NoIcmpAccess);
+  EXPECT_TRUE(outcome.text.ends_with("\r\nOperation not permitted\r\nfix")) << outcome.text;
 }
 
 }  // namespace
