@@ -77,9 +77,10 @@ std::optional<std::string> readPasswordLine(std::istream& in) {
 
 // The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
 // a second copy of the program away from the device meanwhile.
-void preparePrograms(DeviceProgrammer& programmer, CliEnvironment& environment) {
+void preparePrograms(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment) {
   programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
   programmer.setDeviceLocks(environment.deviceLocks());
+  programmer.setProgressObserver(&panel);
 }
 
 std::string targetText(const std::optional<std::uint8_t>& target) {
@@ -121,7 +122,7 @@ int runInfo(const CliArguments& arguments, std::ostream& out, std::ostream& err,
   Outcome outcome;
   {
     DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
-    preparePrograms(programmer, environment);
+    preparePrograms(programmer, panel, environment);
     outcome = programmer.queryDeviceInfo();
   }
   panel.endProgress();
@@ -137,7 +138,7 @@ int runProgram(const CliArguments& arguments, std::ostream& out, std::ostream& e
   const auto start = environment.now();
   {
     DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
-    preparePrograms(programmer, environment);
+    preparePrograms(programmer, panel, environment);
     outcome = programmer.programDevice();
     delivered = programmer.lastRun();
   }

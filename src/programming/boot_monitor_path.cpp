@@ -25,7 +25,9 @@ bool DeviceProgrammer::enterBootMonitor() {
     const std::uint8_t command[] = {command::kEnterBootMonitor};
     for (int attempt = 0; attempt < kEnterAttempts && !reply; ++attempt) {
       reply = sendCommand(command, 1);
-      if (!reply) pauses_.pause(kAfterFailedEnterMs);
+      if (reply) break;
+      reportFailedAttempt(Request::EnterBootMonitor, attempt, kEnterAttempts);
+      pauses_.pause(kAfterFailedEnterMs);
     }
   }
   if (!isGood(reply)) return false;

@@ -8,11 +8,6 @@
 #include "link/frame_header.h"
 
 namespace korvel {
-namespace {
-
-constexpr int kInfoAttempts = 10;
-
-}  // namespace
 
 DeviceProgrammer::DeviceProgrammer(OperatorPanel& panel, EchoService& echoService, Pauses& pauses)
     : panel_(panel), echoService_(echoService), pauses_(pauses) {}
@@ -72,11 +67,14 @@ std::optional<Outcome> DeviceProgrammer::conversationBlocker() const {
 
 Outcome DeviceProgrammer::queryDeviceInfo() {
   DeviceLockScope lock(*this);
+  Outcome outcome = outcomeOf(OutcomeKind::AnotherCopyRunning);
   if (lock.busy()) {
-    panel_.setInfoText(text::kAnotherCopyRunning);
-    return outcomeOf(OutcomeKind::AnotherCopyRunning);
+    panel_.setInfoText(outcome.text);
+  } else {
+    outcome = askDeviceInfo();
   }
-  return askDeviceInfo();
+  report(Finished{outcome});
+  return outcome;
 }
 
 Outcome DeviceProgrammer::askDeviceInfo() {
@@ -84,6 +82,7 @@ Outcome DeviceProgrammer::askDeviceInfo() {
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
   panel_.setProgressRange(0, kInfoAttempts);
+  report(PhaseStarted{Phase::InformationQuery, kInfoAttempts});
   openLink(false);
   if (link_) {
     if (auto blocker = conversationBlocker()) {
@@ -95,6 +94,7 @@ Outcome DeviceProgrammer::askDeviceInfo() {
       for (int attempt = 0; attempt < kInfoAttempts && !reply; ++attempt) {
         panel_.setProgressPosition(attempt);
         reply = sendCommand(command, 1);
+        if (!reply) reportFailedAttempt(Request::DeviceInfo, attempt, kInfoAttempts);
       }
       if (reply) {
         outcome = isGood(reply)

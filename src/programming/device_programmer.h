@@ -14,6 +14,7 @@
 #include "programming/operator_panel.h"
 #include "programming/outcome.h"
 #include "programming/pauses.h"
+#include "programming/progress_event.h"
 #include "programming/record_route.h"
 #include "programming/resend_ring.h"
 
@@ -38,6 +39,7 @@ class DeviceProgrammer {
  public:
   static constexpr std::uint32_t kTimeoutMs = 1000;
   static constexpr std::int32_t kEchoAttempts = 5;
+  static constexpr int kInfoAttempts = 10;
   // Longest record each path can carry in one echo request.
   static constexpr std::uint32_t kMaxBootRecord = RecordRouter::kMaxBootRecord;
   static constexpr std::uint32_t kMaxBusRecord = RecordRouter::kMaxBusRecord;
@@ -80,6 +82,10 @@ class DeviceProgrammer {
     deviceTextFilter_ = std::move(filter);
   }
 
+  // Events of every information query and run go there too; none (the default) means nobody
+  // listens. The observer must outlive the programmer or be reset first.
+  void setProgressObserver(ProgressObserver* observer) { observer_ = observer; }
+
   const RunOutcome& lastRun() const { return lastRun_; }
 
   EchoLink* link() { return link_.get(); }
@@ -98,9 +104,16 @@ class DeviceProgrammer {
   std::optional<Outcome> credentialsProblem() const;
   Outcome noIcmpAccess() const;
   bool isGood(const std::optional<ByteView>& reply) const;
-  std::optional<ByteView> sendWithRetries(ByteView command, std::uint32_t areaLength, int attempts,
+  std::optional<ByteView> sendWithRetries(Request request, ByteView command,
+                                          std::uint32_t areaLength, int attempts,
                                           std::uint32_t pauseAfterFailureMs);
   bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload, bool stored);
+  void report(const ProgressEvent& event) {
+    if (observer_) observer_->onEvent(event);
+  }
+  void reportFailedAttempt(Request request, int attempt, int attempts) {
+    report(AttemptFailed{request, attempt + 1, attempt + 1 < attempts});
+  }
 
   OperatorPanel& panel_;
   EchoService& echoService_;
@@ -112,6 +125,7 @@ class DeviceProgrammer {
   int lockDepth_ = 0;
   std::function<std::string(std::string)> deviceTextFilter_;
   RunOutcome lastRun_;
+  ProgressObserver* observer_ = nullptr;
 };
 
 // The information box text for a reply with status 1 (a frame of at least 89 bytes); the

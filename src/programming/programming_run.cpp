@@ -39,7 +39,11 @@ class DeviceProgrammer::Run {
       if (step.deliver && !readAsChecked(dataRecords_++)) return OutcomeKind::FileChanged;
       if (step.failure) return step.failure;
       if (step.deliver) {
-        if (auto failure = deliver(step, std::get<DataRecord>(record))) return failure;
+        const DataRecord& data = std::get<DataRecord>(record);
+        if (auto failure = deliver(step, data)) return failure;
+        bytesDone_ += data.length;
+        programmer_.report(RecordTaken{dataRecords_ - 1, bytesDone_, check_.dataBytes,
+                                       image_.position(), image_.size()});
       }
       panel_.setProgressPosition(static_cast<std::int64_t>(image_.position()));
       panel_.pumpMessages();
@@ -50,6 +54,7 @@ class DeviceProgrammer::Run {
   bool restoreAddress() {
     const auto prepared = router_.preparedAddress();
     if (router_.busAddress() == kNoBusAddress || !prepared || !preparedOk_) return true;
+    programmer_.report(PhaseStarted{Phase::Restoring});
     if (programmer_.restoreSubordinateAddress(*prepared, savedValue_)) return true;
     panel_.showWarning(text::kRestoreFailed);
     return false;
@@ -68,7 +73,10 @@ class DeviceProgrammer::Run {
   std::optional<OutcomeKind> deliver(const RecordStep& step, const DataRecord& data) {
     if (auto failure = prepareTarget(step.prepare)) return failure;
     // The preparation takes seconds: the file may have been written meanwhile.
-    if (step.prepare != Preparation::None && !sameStamp()) return OutcomeKind::FileChanged;
+    if (step.prepare != Preparation::None) {
+      if (!sameStamp()) return OutcomeKind::FileChanged;
+      programmer_.report(PhaseStarted{Phase::Sending, image_.size()});
+    }
     const bool sent = step.path == DeliveryPath::BootMonitor
                           ? programmer_.sendRawRecord(data.payload)
                           : programmer_.deliverRecord(data.type, data.payload);
@@ -81,9 +89,11 @@ class DeviceProgrammer::Run {
   std::optional<OutcomeKind> prepareTarget(Preparation preparation) {
     switch (preparation) {
       case Preparation::EnterBootMonitor:
+        programmer_.report(PhaseStarted{Phase::EnteringBootMonitor});
         programmer_.enterBootMonitor();  // a device that did not switch fails at its first record
         break;
       case Preparation::PrepareSubordinate:
+        programmer_.report(PhaseStarted{Phase::PreparingSubordinate});
         if (!programmer_.prepareSubordinate(*router_.preparedAddress(), savedValue_)) {
           return OutcomeKind::LinkLost;
         }
@@ -101,6 +111,7 @@ class DeviceProgrammer::Run {
   const ImageCheck& check_;
   RecordRouter router_;
   std::uint64_t dataRecords_ = 0;
+  std::uint64_t bytesDone_ = 0;
   bool preparedOk_ = false;
   SavedValue savedValue_{};
 };
@@ -109,8 +120,10 @@ Outcome DeviceProgrammer::programDevice() {
   lastRun_ = {};
   DeviceLockScope lock(*this);
   if (lock.busy()) {
-    panel_.showWarning(text::kAnotherCopyRunning);
-    return outcomeOf(OutcomeKind::AnotherCopyRunning);
+    const Outcome busy = outcomeOf(OutcomeKind::AnotherCopyRunning);
+    panel_.showWarning(busy.text);
+    report(Finished{busy});
+    return busy;
   }
   // The run goes on whatever the query found: the run has its own checks, and the query's
   // text is all the operator needs from it.
@@ -126,6 +139,7 @@ Outcome DeviceProgrammer::programDevice() {
   if (outcome.kind != OutcomeKind::FileCannotOpen) panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
+  report(Finished{outcome});
   return outcome;
 }
 
@@ -137,6 +151,7 @@ Outcome DeviceProgrammer::runImage() {
   if (!image) return outcomeOf(OutcomeKind::FileCannotOpen);
   panel_.setProgressRange(0, static_cast<std::int64_t>(image->size()));
   // Nothing goes to the device before the whole image has been found good.
+  report(PhaseStarted{Phase::ImageCheck});
   const ImageCheck check = checkImage(*image, panel_.viaBoot());
   if (check.failure) return {check.failureKind, *check.failure};
   if (!image->rewind()) return outcomeOf(OutcomeKind::FileRead);

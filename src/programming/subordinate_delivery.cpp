@@ -28,6 +28,7 @@ int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
       const std::uint8_t resend = (*reply)[bus::kResendByteOffset];
       if (resend & 1) return (resend >> 1) & 3;
     }
+    reportFailedAttempt(Request::BusRecord, attempt, kRecordAttempts);
     pauses_.pause(kAfterFailedRecordMs);
   }
   return -1;
@@ -43,7 +44,9 @@ bool DeviceProgrammer::deliverRecord(std::uint8_t type, ByteView payload) {
   // Sending only some of the wanted records would leave a gap that the subordinate then
   // acknowledges as whole.
   if (static_cast<unsigned>(wanted) > resendable) return false;
-  return wanted == 0 || resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
+  if (wanted == 0) return true;
+  report(ResendRequested{static_cast<unsigned>(wanted)});
+  return resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
 }
 
 // Sends again the `count` records before the current one, oldest first, then the current one.

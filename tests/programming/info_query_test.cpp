@@ -5,6 +5,7 @@
 
 #include "common/texts.h"
 #include "programmer_fixture.h"
+#include "support/recording_observer.h"
 
 namespace korvel {
 namespace {
@@ -158,6 +159,33 @@ TEST(OutcomeTest, NamesAreDistinctAndOnlyDoneSucceeds) {
     EXPECT_EQ(std::string_view(outcomeText(kind)).empty(), kind == OutcomeKind::Done);
   }
   EXPECT_EQ(outcomeName(OutcomeKind::Done), "ok");
+}
+
+TEST_F(InfoQueryTest, EachUnansweredAttemptIsAnEventAndTheLastIsNotRetried) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  programmer.queryDeviceInfo();
+  ASSERT_EQ(observer.events.size(), 12u);
+  EXPECT_EQ(observer.all<PhaseStarted>().front().phase, Phase::InformationQuery);
+  EXPECT_EQ(observer.all<PhaseStarted>().front().total, 10u);
+  const auto failed = observer.all<AttemptFailed>();
+  ASSERT_EQ(failed.size(), 10u);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(failed[i].request, Request::DeviceInfo);
+    EXPECT_EQ(failed[i].attempt, i + 1);
+    EXPECT_EQ(failed[i].retried, i < 9);
+  }
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome.kind, OutcomeKind::NoAnswer);
+
+  observer.events.clear();
+  int echoes = 0;
+  answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
+    if (++echoes <= 5) return std::nullopt;  // the first attempt's five echoes
+    return test::replyTo(request, 1, 77, test::writeSampleInfo);
+  });
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(observer.all<AttemptFailed>().size(), 1u);
+  EXPECT_TRUE(std::get<Finished>(observer.events.back()).outcome.succeeded());
 }
 
 }  // namespace

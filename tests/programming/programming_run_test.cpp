@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "common/texts.h"
@@ -10,6 +11,7 @@
 #include "image/firmware_image.h"
 #include "programming/device_programmer.h"
 #include "support/recording_locks.h"
+#include "support/recording_observer.h"
 #include "support/recording_panel.h"
 #include "support/recording_pauses.h"
 #include "support/temp_file.h"
@@ -516,6 +518,77 @@ TEST_F(ProgrammingRunTest, ABlockedRunHasItsOwnOutcome) {
   runImage(bootImage());
   expectOutcome(OutcomeKind::NoIcmpAccess);
   EXPECT_TRUE(outcome.text.ends_with("\r\nOperation not permitted\r\nfix")) << outcome.text;
+}
+
+TEST_F(ProgrammingRunTest, ABootRunTellsItsPhasesAndEveryRecordInOrder) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  makeRecords(3, 100);
+  runImage(bootImage());
+  EXPECT_EQ(observer.phases(), (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck,
+                                                   Phase::EnteringBootMonitor, Phase::Sending}));
+  const auto sending = observer.all<PhaseStarted>().back();
+  const auto fileSize = std::filesystem::file_size(panel.path);
+  EXPECT_EQ(sending.total, fileSize);
+  const auto taken = observer.all<RecordTaken>();
+  ASSERT_EQ(taken.size(), 3u);
+  for (std::size_t i = 0; i < taken.size(); ++i) {
+    EXPECT_EQ(taken[i].index, i);
+    EXPECT_EQ(taken[i].bytesDone, 100 * (i + 1));
+    EXPECT_EQ(taken[i].bytesTotal, 300u);
+    EXPECT_EQ(taken[i].fileSize, fileSize);
+  }
+  EXPECT_LT(taken[0].filePosition, taken[1].filePosition);
+  EXPECT_EQ(taken[2].filePosition, fileSize);
+  ASSERT_TRUE(std::holds_alternative<Finished>(observer.events.back()));
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome, Outcome{});
+  EXPECT_TRUE(observer.all<AttemptFailed>().empty());
+}
+
+TEST_F(ProgrammingRunTest, ASubordinateRunTellsResendsRetriesAndTheRestore) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  makeRecords(6, 200);
+  // The first record's first attempt goes unanswered (all five echoes); the fourth record is
+  // answered with a request for two records again.
+  device.faults().dropRequests(firstRequests(5), {FaultMatch::Target::BusRecord});
+  device.faults().answerResendByte(0x05, onlyRequest(9), {FaultMatch::Target::BusRecord});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::Done);
+  EXPECT_EQ(observer.phases(),
+            (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck,
+                                Phase::PreparingSubordinate, Phase::Sending, Phase::Restoring}));
+  const auto resends = observer.all<ResendRequested>();
+  ASSERT_EQ(resends.size(), 1u);
+  EXPECT_EQ(resends[0].count, 2u);
+  const auto failed = observer.all<AttemptFailed>();
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0].request, Request::BusRecord);
+  EXPECT_EQ(failed[0].attempt, 1);
+  EXPECT_TRUE(failed[0].retried);
+  EXPECT_EQ(observer.all<RecordTaken>().size(), 6u);
+  EXPECT_EQ(observer.all<RecordTaken>().back().bytesDone, 1200u);
+}
+
+TEST_F(ProgrammingRunTest, AFailedRunEndsItsEventsWithItsOutcome) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  makeRecords(2, 100);
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x0B});
+  runImage(subordinateImage());
+  const auto failed = observer.all<AttemptFailed>();
+  ASSERT_EQ(failed.size(), 10u);  // the restore's first step, ten times
+  EXPECT_EQ(failed.front().request, Request::RestoreStart);
+  EXPECT_EQ(failed.back().attempt, 10);
+  EXPECT_FALSE(failed.back().retried);
+  ASSERT_TRUE(std::holds_alternative<Finished>(observer.events.back()));
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome,
+            outcomeOf(OutcomeKind::RestoreFailed));
+
+  observer.events.clear();
+  runImage(bootImage(13));
+  EXPECT_EQ(observer.phases(), (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck}));
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome.kind, OutcomeKind::PacketType);
 }
 
 }  // namespace
