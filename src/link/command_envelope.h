@@ -51,6 +51,10 @@ std::optional<Bytes> buildCommandFrame(ByteView command, std::uint32_t areaLengt
                                        const CredentialField& credentials,
                                        std::uint32_t sessionToken);
 
+// The envelope's own checksum, over its area-length field, credential field and command area,
+// is sound. `envelope` holds at least the fixed part and the area its length field gives.
+[[nodiscard]] bool envelopeSealIntact(ByteView envelope);
+
 // The four token bytes, low byte first: the key of the credential field.
 std::array<std::uint8_t, 4> tokenKey(std::uint32_t sessionToken);
 

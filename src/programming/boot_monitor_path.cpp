@@ -38,7 +38,9 @@ bool DeviceProgrammer::enterBootMonitor() {
 bool DeviceProgrammer::sendRawRecord(ByteView payload) {
   if (!link_ || payload.size() > kMaxBootRecord) return false;
   Bytes frame(FrameHeader::kSize + payload.size(), 0);
-  putLe16(frame, FrameHeader::kLengthOffset, static_cast<std::uint16_t>(payload.size()));
+  FrameHeader header;
+  header.length = static_cast<std::uint16_t>(payload.size());
+  header.write(frame);
   std::copy(payload.begin(), payload.end(), frame.begin() + FrameHeader::kSize);
   return isGood(link_->request(frame, kTimeoutMs, kEchoAttempts));
 }

@@ -5,6 +5,7 @@
 #include "common/texts.h"
 #include "link/command_envelope.h"
 #include "link/device_protocol.h"
+#include "link/device_replies.h"
 #include "link/frame_header.h"
 
 namespace korvel {
@@ -36,7 +37,7 @@ std::optional<ByteView> DeviceProgrammer::sendCommand(ByteView command, std::uin
 }
 
 bool DeviceProgrammer::isGood(const std::optional<ByteView>& reply) const {
-  return reply && (*reply)[reply::kStatusOffset] == reply::kStatusOk;
+  return reply && replyStatusOk(replyBody(*reply));
 }
 
 std::optional<Outcome> DeviceProgrammer::credentialsProblem() const {
@@ -98,7 +99,9 @@ Outcome DeviceProgrammer::askDeviceInfo() {
       }
       if (reply) {
         outcome = isGood(reply)
-                      ? Outcome{OutcomeKind::Done, formatDeviceInfo(*reply, deviceTextFilter_)}
+                      ? Outcome{OutcomeKind::Done,
+                                formatDeviceInfo(*DeviceInfoReply::parse(replyBody(*reply)),
+                                                 deviceTextFilter_)}
                       : outcomeOf(OutcomeKind::DeviceError);
       } else if (!link_->isOpen()) {
         outcome = noIcmpAccess();  // the facility opened, but refused to send

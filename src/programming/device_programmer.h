@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/bytes.h"
+#include "link/device_replies.h"
 #include "link/echo_link.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
@@ -19,8 +20,6 @@
 #include "programming/resend_ring.h"
 
 namespace korvel {
-
-using SavedValue = std::array<std::uint8_t, 4>;
 
 // What the last programming run delivered.
 struct RunOutcome {
@@ -128,9 +127,9 @@ class DeviceProgrammer {
   ProgressObserver* observer_ = nullptr;
 };
 
-// The information box text for a reply with status 1 (a frame of at least 89 bytes); the
-// device's two texts pass through `textFilter` when one is given.
-std::string formatDeviceInfo(ByteView reply,
+// The information box text for the device's information; its two texts pass through `textFilter`
+// when one is given.
+std::string formatDeviceInfo(const DeviceInfoReply& info,
                              const std::function<std::string(std::string)>& textFilter = {});
 
 // Holds the device's lock from the outermost conversation to its end; a conversation inside

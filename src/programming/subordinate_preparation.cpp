@@ -2,7 +2,7 @@
 
 #include "link/bus_command.h"
 #include "link/device_protocol.h"
-#include "link/frame_header.h"
+#include "link/device_replies.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
@@ -14,9 +14,6 @@ constexpr int kQueryAttempts = 10;
 constexpr std::uint32_t kPreparationPauseMs = 1000;
 constexpr std::uint32_t kRestoreRetryPauseMs = 777;
 constexpr std::uint32_t kAfterRestoreStartMs = 4000;
-
-constexpr std::uint16_t kLengthHoldingSavedValue =
-    bus::kSavedValueOffset + bus::kSavedValueSize - FrameHeader::kSize;
 
 Bytes withTail(Bytes command, std::initializer_list<std::uint8_t> tail) {
   command.insert(command.end(), tail);
@@ -37,8 +34,10 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
   }
   std::uint8_t leaveFrom = address;
   // A short reply does not hold the value, whatever its status says.
-  if (isGood(reply) && getLe16(*reply, FrameHeader::kLengthOffset) >= kLengthHoldingSavedValue) {
-    std::copy_n(reply->begin() + bus::kSavedValueOffset, savedValue.size(), savedValue.begin());
+  const auto answer =
+      isGood(reply) ? SubordinateQueryReply::parse(replyBody(*reply)) : std::nullopt;
+  if (answer) {
+    savedValue = answer->savedValue;
   } else {
     savedValue.fill(0);
     leaveFrom = bus::kProgrammingAddress;
