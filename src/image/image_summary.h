@@ -12,7 +12,7 @@ struct ImageSummary {
   std::string text;   // the summary field's text, UTF-8
 };
 
-ImageSummary summarizeImage(const std::filesystem::path& path);
+[[nodiscard]] ImageSummary summarizeImage(const std::filesystem::path& path);
 
 // The summary field's text alone.
 inline std::string imageSummary(const std::filesystem::path& path) {

@@ -33,7 +33,7 @@ struct DeviceInfoReply {
 
   Bytes encode() const;
   // Nothing when the body is too short to hold the fields.
-  static std::optional<DeviceInfoReply> parse(ByteView body);
+  [[nodiscard]] static std::optional<DeviceInfoReply> parse(ByteView body);
   bool operator==(const DeviceInfoReply&) const = default;
 };
 
@@ -45,7 +45,7 @@ struct SubordinateQueryReply {
 
   Bytes encode() const;
   // Nothing when the body ends before the value (a short reply does not hold it).
-  static std::optional<SubordinateQueryReply> parse(ByteView body);
+  [[nodiscard]] static std::optional<SubordinateQueryReply> parse(ByteView body);
 };
 
 // The device's acknowledgement of a record forwarded on its bus. Its resend byte: bit 0 set when
@@ -61,7 +61,7 @@ struct BusRecordAck {
   unsigned resendCount() const { return resendByte ? (*resendByte >> 1) & 3u : 0u; }
 
   Bytes encode() const;
-  static BusRecordAck parse(ByteView body);
+  [[nodiscard]] static BusRecordAck parse(ByteView body);
 };
 
 }  // namespace korvel

@@ -15,14 +15,13 @@ DeviceProgrammer::DeviceProgrammer(OperatorPanel& panel, EchoService& echoServic
 
 DeviceProgrammer::~DeviceProgrammer() = default;
 
-bool DeviceProgrammer::openLink(bool keepExisting) {
+void DeviceProgrammer::openLink(bool keepExisting) {
   if (link_) {
-    if (keepExisting) return true;
+    if (keepExisting) return;
     link_.reset();
   }
   link_.reset(new (std::nothrow) EchoLink(echoService_, hostToNetworkAddress(panel_.ipAddress()),
                                           newSessionToken()));
-  return true;
 }
 
 void DeviceProgrammer::closeLink() { link_.reset(); }

@@ -56,19 +56,19 @@ class DeviceProgrammer {
   // The outcome's text is the message the run showed.
   Outcome programDevice();
 
-  // (Re)creates the link to the address in the IP field; always true.
-  bool openLink(bool keepExisting);
+  // (Re)creates the link to the address in the IP field, or keeps the one there is.
+  void openLink(bool keepExisting);
   // Sends command bytes in a command envelope of `areaLength` bytes; the validated reply, valid
   // until the next send, or nothing (also when there is no link or the credentials are refused).
-  std::optional<ByteView> sendCommand(ByteView command, std::uint32_t areaLength);
+  [[nodiscard]] std::optional<ByteView> sendCommand(ByteView command, std::uint32_t areaLength);
 
-  bool enterBootMonitor();
-  bool sendRawRecord(ByteView payload);
-  bool deliverRecord(std::uint8_t type, ByteView payload);
+  [[nodiscard]] bool enterBootMonitor();
+  [[nodiscard]] bool sendRawRecord(ByteView payload);
+  [[nodiscard]] bool deliverRecord(std::uint8_t type, ByteView payload);
   // -1: no acknowledgement; 0: taken; 1 to 3: taken, and that many earlier records are wanted.
-  int sendBusRecord(std::uint8_t type, ByteView payload);
-  bool prepareSubordinate(std::uint8_t address, SavedValue& savedValue);
-  bool restoreSubordinateAddress(std::uint8_t address, const SavedValue& savedValue);
+  [[nodiscard]] int sendBusRecord(std::uint8_t type, ByteView payload);
+  [[nodiscard]] bool prepareSubordinate(std::uint8_t address, SavedValue& savedValue);
+  [[nodiscard]] bool restoreSubordinateAddress(std::uint8_t address, const SavedValue& savedValue);
 
   // Drops the link (the window does so when it is destroyed).
   void closeLink();
@@ -103,10 +103,11 @@ class DeviceProgrammer {
   std::optional<Outcome> credentialsProblem() const;
   Outcome noIcmpAccess() const;
   bool isGood(const std::optional<ByteView>& reply) const;
-  std::optional<ByteView> sendWithRetries(Request request, ByteView command,
-                                          std::uint32_t areaLength, int attempts,
-                                          std::uint32_t pauseAfterFailureMs);
-  bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload, bool stored);
+  [[nodiscard]] std::optional<ByteView> sendWithRetries(Request request, ByteView command,
+                                                        std::uint32_t areaLength, int attempts,
+                                                        std::uint32_t pauseAfterFailureMs);
+  [[nodiscard]] bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload,
+                                    bool stored);
   void report(const ProgressEvent& event) {
     if (observer_) observer_->onEvent(event);
   }

@@ -49,7 +49,7 @@ struct ImageCheck {
 };
 
 // Reads `image` from where it stands to its end, deciding each record as the run would.
-ImageCheck checkImage(FirmwareImage& image, bool viaBoot);
+[[nodiscard]] ImageCheck checkImage(FirmwareImage& image, bool viaBoot);
 
 // What stops the run at a reader outcome other than a record or the end.
 OutcomeKind readFailure(ReadOutcome outcome);
