@@ -96,12 +96,13 @@ Outcome DeviceProgrammer::askDeviceInfo() {
         reply = sendCommand(command, 1);
         if (!reply) reportFailedAttempt(Request::DeviceInfo, attempt, kInfoAttempts);
       }
-      if (reply) {
-        outcome = isGood(reply)
-                      ? Outcome{OutcomeKind::Done,
-                                formatDeviceInfo(*DeviceInfoReply::parse(replyBody(*reply)),
-                                                 deviceTextFilter_)}
-                      : outcomeOf(OutcomeKind::DeviceError);
+      if (reply && isGood(reply)) {
+        // The link lets no reply shorter than the information through.
+        const DeviceInfoReply info = *DeviceInfoReply::parse(replyBody(*reply));
+        report(DeviceInfoRead{info});
+        outcome = {OutcomeKind::Done, formatDeviceInfo(info, deviceTextFilter_)};
+      } else if (reply) {
+        outcome = outcomeOf(OutcomeKind::DeviceError);
       } else if (!link_->isOpen()) {
         outcome = noIcmpAccess();  // the facility opened, but refused to send
       }

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <variant>
 
+#include "link/device_replies.h"
 #include "programming/outcome.h"
 
 namespace korvel {
@@ -45,6 +46,12 @@ struct AttemptFailed {
   bool retried = false;  // another attempt follows
 };
 
+// The device answered the information query; its fields as it sent them (texts in
+// Windows-1251).
+struct DeviceInfoRead {
+  DeviceInfoReply info;
+};
+
 // The device (or its subordinate) took data record `index` (from 0).
 struct RecordTaken {
   std::uint64_t index = 0;
@@ -64,8 +71,8 @@ struct Finished {
   Outcome outcome;
 };
 
-using ProgressEvent =
-    std::variant<PhaseStarted, AttemptFailed, RecordTaken, ResendRequested, Finished>;
+using ProgressEvent = std::variant<PhaseStarted, AttemptFailed, DeviceInfoRead, RecordTaken,
+                                   ResendRequested, Finished>;
 
 // Receives the events of every information query and run as they happen, on the thread that
 // runs them.

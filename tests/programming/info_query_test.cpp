@@ -185,6 +185,12 @@ TEST_F(InfoQueryTest, EachUnansweredAttemptIsAnEventAndTheLastIsNotRetried) {
   });
   programmer.queryDeviceInfo();
   EXPECT_EQ(observer.all<AttemptFailed>().size(), 1u);
+  const auto read = observer.all<DeviceInfoRead>();
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].info.boardId, 0x12ABu);
+  EXPECT_EQ(read[0].info.serial, (3u << 16) | 7);
+  EXPECT_EQ(read[0].info.text1, "BOOT");
+  EXPECT_EQ(read[0].info.programVersion, 0x0205);
   EXPECT_TRUE(std::get<Finished>(observer.events.back()).outcome.succeeded());
 }
 
