@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "link/crc16.h"
-#include "link/device_protocol.h"
+#include "common/bytes.h"
+#include "link/device_replies.h"
 #include "link/echo_service.h"
 #include "link/frame_header.h"
+#include "link/frame_seal.h"
 
 namespace korvel::bench {
 
@@ -23,8 +24,15 @@ class InstantDevice : public EchoService {
   std::size_t exchanges = 0;
 
  private:
-  static constexpr std::uint16_t kLongestReply =
-      bus::kSavedValueOffset + bus::kSavedValueSize - FrameHeader::kSize;
+  // Every reply's body is the start of this one: status 1, then (past the device's own 77
+  // bytes) the resend byte "taken", then zeros as long as the longest answer.
+  static Bytes longestBody() {
+    Bytes body = BusRecordAck{BusRecordAck::kTaken}.encode();
+    body.resize(SubordinateQueryReply{}.encode().size(), 0);
+    body.front() = reply::kStatusOk;
+    return body;
+  }
+  const Bytes body_ = longestBody();
 
   class Channel : public EchoChannel {
    public:
@@ -34,15 +42,14 @@ class InstantDevice : public EchoService {
                                     std::uint32_t) override {
       ++owner_.exchanges;
       const FrameHeader asked = FrameHeader::read(data);
-      FrameHeader header{0, std::min(asked.length, kLongestReply), ~asked.token, asked.sequence};
-      const std::size_t size = FrameHeader::kSize + header.length;
+      const Bytes& body = owner_.body_;
+      const auto length = std::min<std::size_t>(asked.length, body.size());
+      const FrameHeader header{0, static_cast<std::uint16_t>(length), ~asked.token, asked.sequence};
+      const std::size_t size = FrameHeader::kSize + length;
       if (size > replyData.size()) return std::nullopt;
-      std::fill_n(replyData.begin(), size, std::uint8_t{0});
       header.write(replyData);
-      replyData[reply::kStatusOffset] = reply::kStatusOk;
-      if (size > bus::kResendByteOffset) replyData[bus::kResendByteOffset] = 0x01;
-      header.checksum = Crc16(replyData.subspan(FrameHeader::kLengthOffset, size - 2));
-      header.write(replyData);
+      std::copy_n(body.begin(), length, replyData.begin() + FrameHeader::kSize);
+      sealFrame(replyData);
       return size;
     }
 

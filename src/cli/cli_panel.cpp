@@ -1,6 +1,8 @@
 #include "cli/cli_panel.h"
 
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 namespace korvel {
 
@@ -18,21 +20,26 @@ void CliPanel::setInfoText(const std::string& text) {
   if (infoOut_) *infoOut_ << infoLines(text) << std::flush;
 }
 
-void CliPanel::setProgressRange(std::int64_t lower, std::int64_t upper) {
+// The information query counts its attempts, the run the bytes of the image file.
+void CliPanel::onEvent(const ProgressEvent& event) {
   if (!bar_) return;
-  // The information query comes first and counts its attempts; every range after its text is
-  // the programming run's, over the bytes of the image.
-  bar_->begin(lower, upper, infoText_ ? ProgressBar::Kind::Transfer : ProgressBar::Kind::Attempts);
-}
-
-void CliPanel::setProgressPosition(std::int64_t position) {
-  if (!bar_ || !bar_->active()) return;
-  // Both the query and the run end by setting the bar back to its start.
-  if (position == bar_->lower() && bar_->position() > position) {
-    bar_->end();
-    return;
-  }
-  bar_->moveTo(position);
+  std::visit(
+      [this](const auto& e) {
+        using Event = std::decay_t<decltype(e)>;
+        if constexpr (std::is_same_v<Event, PhaseStarted>) {
+          const auto total = static_cast<std::int64_t>(e.total);
+          if (e.phase == Phase::InformationQuery)
+            bar_->begin(0, total, ProgressBar::Kind::Attempts);
+          if (e.phase == Phase::Sending) bar_->begin(0, total, ProgressBar::Kind::Transfer);
+        } else if constexpr (std::is_same_v<Event, AttemptFailed>) {
+          if (e.request == Request::DeviceInfo && e.retried) bar_->moveTo(e.attempt);
+        } else if constexpr (std::is_same_v<Event, RecordTaken>) {
+          bar_->moveTo(static_cast<std::int64_t>(e.filePosition));
+        } else if constexpr (std::is_same_v<Event, Finished>) {
+          bar_->end();
+        }
+      },
+      event);
 }
 
 void CliPanel::showWarning(const std::string& text) {

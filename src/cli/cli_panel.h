@@ -8,6 +8,7 @@
 #include "cli/cli_environment.h"
 #include "cli/progress_bar.h"
 #include "programming/operator_panel.h"
+#include "programming/progress_event.h"
 
 namespace korvel {
 
@@ -20,9 +21,10 @@ struct CliRequest {
   bool viaBoot = false;
 };
 
-// The operator panel of a terminal: the fields come from the arguments, the progress bar and the
-// message boxes go to standard error, and there is nothing to switch off or drain.
-class CliPanel : public OperatorPanel {
+// The operator panel of a terminal: the fields come from the arguments, the message boxes go to
+// standard error, and there is nothing to switch off or drain. The progress bar on standard error
+// follows the programmer's events, not the window's bar.
+class CliPanel : public OperatorPanel, public ProgressObserver {
  public:
   // With `infoOut`, the information text is written there as soon as the query has it; the
   // programming run goes on for a long while after that.
@@ -37,8 +39,8 @@ class CliPanel : public OperatorPanel {
 
   void setSummaryText(const std::string& text) override { summaryText_ = text; }
   void setInfoText(const std::string& text) override;
-  void setProgressRange(std::int64_t lower, std::int64_t upper) override;
-  void setProgressPosition(std::int64_t position) override;
+  void setProgressRange(std::int64_t, std::int64_t) override {}
+  void setProgressPosition(std::int64_t) override {}
 
   void enableInputs(bool) override {}
   void pumpMessages() override {}
@@ -47,6 +49,8 @@ class CliPanel : public OperatorPanel {
   void endWaitCursor() override {}
 
   void showWarning(const std::string& text) override;
+
+  void onEvent(const ProgressEvent& event) override;
 
   // Ends the progress line, if one is drawn, so that nothing else lands on it.
   void endProgress();

@@ -2,201 +2,57 @@
 
 #include <CLI/CLI.hpp>
 
-#include <array>
-#include <chrono>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "cli/cli_panel.h"
-#include "cli/dotted_address.h"
+#include "cli/cli_commands.h"
 #include "cli/terminal_text.h"
 #include "common/texts.h"
-#include "common/utf8.h"
-#include "image/firmware_image.h"
-#include "image/image_summary.h"
-#include "programming/device_programmer.h"
-#include "programming/image_check.h"
 
 namespace korvel {
 namespace {
 
 constexpr char kProgramName[] = "korvel-cli";
-constexpr std::array<std::string_view, 4> kCommands = {"info", "program", "check", "summary"};
-constexpr char kShortUsage[] =
-    "Usage: korvel-cli {info|program|check|summary} ... (korvel-cli --help tells more)";
 
-struct CliArguments {
-  std::string address;
-  std::string login;
-  std::string password;
-  bool passwordFromStdin = false;
-  std::string imagePath;
-  bool viaBoot = false;
-};
+using Commands = std::vector<std::unique_ptr<CliCommand>>;
 
 // Shown instead of CLI11's terse default: what was wrong, then how the command is used.
 std::string usageMessage(const CLI::App* app, const CLI::Error& error) {
   return std::string(kProgramName) + ": " + error.what() + "\n\n" + app->help();
 }
 
-const CLI::Validator& dottedAddress() {
-  static const CLI::Validator validator(
-      [](std::string& text) -> std::string {
-        if (parseDottedAddress(text)) return {};
-        return "'" + text + "' is not four dotted decimal numbers 0 to 255";
-      },
-      "");
-  return validator;
-}
-
-void addDeviceOptions(CLI::App& command, CliArguments& arguments) {
-  command.add_option("--ip", arguments.address, "IPv4 address of the device")
-      ->required()
-      ->type_name("A.B.C.D")
-      ->check(dottedAddress());
-  command.add_option("--login", arguments.login, "login of the device's web interface")
-      ->type_name("LOGIN");
-  auto* password =
-      command.add_option("--password", arguments.password, "password of the web interface")
-          ->type_name("PASSWORD");
-  auto* passwordStdin = command.add_flag(
-      "--password-stdin", arguments.passwordFromStdin,
-      "read the password from the first line of standard input (it stays out of the process list)");
-  password->excludes(passwordStdin);
-  passwordStdin->excludes(password);
-}
-
-// The first line of standard input without its line ending, "\n" or "\r\n".
-std::optional<std::string> readPasswordLine(std::istream& in) {
-  std::string line;
-  if (!std::getline(in, line) && line.empty()) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
-bool isDeviceInfo(const std::optional<std::string>& text) {
-  if (!text || text->empty()) return false;
-  for (const std::string_view failure :
-       {text::kCommError, text::kNoAnswer, text::kDeviceError, text::kCredentialsTooLong,
-        text::kCredentialsBadCharacter, text::kAnotherCopyRunning}) {
-    if (*text == failure) return false;
+std::string shortUsage(const Commands& commands) {
+  std::string words;
+  for (const auto& command : commands) {
+    if (!words.empty()) words += '|';
+    words += command->name();
   }
-  return !text->starts_with(text::kNoIcmpAccess);
-}
-
-bool isSummary(const std::string& text) { return text.starts_with('\''); }
-
-// The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
-// a second copy of the program away from the device meanwhile.
-void preparePrograms(DeviceProgrammer& programmer, CliEnvironment& environment) {
-  programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
-  programmer.setDeviceLocks(environment.deviceLocks());
-}
-
-std::string targetText(const std::optional<std::uint8_t>& target) {
-  if (!target) return "nothing to send";
-  if (*target == kNoBusAddress) return "device itself";
-  return "subordinate at bus address " + std::to_string(*target);
-}
-
-std::string programmedLine(const RunOutcome& outcome, double seconds) {
-  char time[32];
-  std::snprintf(time, sizeof time, "%.1f", seconds);
-  return "Programmed " + std::to_string(outcome.dataBytes) + " bytes in " +
-         std::to_string(outcome.dataRecords) + (outcome.dataRecords == 1 ? " record" : " records") +
-         " into the " + targetText(outcome.target) + " in " + time + " s\n";
+  return std::string("Usage: ") + kProgramName + " {" + words + "} ... (" + kProgramName +
+         " --help tells more)";
 }
 
 // A first word that names no command: say which, in one line of usage, rather than the whole help.
-bool isUnknownCommand(int argc, const char* const* argv) {
+bool isUnknownCommand(int argc, const char* const* argv, const Commands& commands) {
   if (argc < 2 || argv[1][0] == '-') return false;
-  for (const std::string_view command : kCommands) {
-    if (command == argv[1]) return false;
+  for (const auto& command : commands) {
+    if (command->name() == argv[1]) return false;
   }
   return true;
-}
-
-CliRequest requestFrom(const CliArguments& arguments) {
-  CliRequest request;
-  request.ipAddress = parseDottedAddress(arguments.address).value_or(0);
-  request.login = arguments.login;
-  request.password = arguments.password;
-  request.imagePath = arguments.imagePath;
-  request.viaBoot = arguments.viaBoot;
-  return request;
-}
-
-int runInfo(const CliArguments& arguments, std::ostream& out, std::ostream& err,
-            CliEnvironment& environment) {
-  CliPanel panel(requestFrom(arguments), err, environment);
-  {
-    DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
-    preparePrograms(programmer, environment);
-    programmer.queryDeviceInfo();
-  }
-  panel.endProgress();
-  out << infoLines(panel.infoText().value_or(std::string())) << std::flush;
-  return isDeviceInfo(panel.infoText()) ? kExitSuccess : kExitFailure;
-}
-
-int runProgram(const CliArguments& arguments, std::ostream& out, std::ostream& err,
-               CliEnvironment& environment) {
-  CliPanel panel(requestFrom(arguments), err, environment, &out);
-  RunOutcome outcome;
-  const auto start = environment.now();
-  {
-    DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
-    preparePrograms(programmer, environment);
-    programmer.programDevice();
-    outcome = programmer.lastRun();
-  }
-  panel.endProgress();
-  if (panel.warningShown() || !outcome.succeeded) return kExitFailure;
-  const std::chrono::duration<double> seconds = environment.now() - start;
-  err << programmedLine(outcome, seconds.count()) << std::flush;
-  return kExitSuccess;
-}
-
-int runCheck(const CliArguments& arguments, std::ostream& out) {
-  auto image =
-      FirmwareImage::open(pathFromUtf8(arguments.imagePath), DeviceProgrammer::kMaxBootRecord);
-  if (!image) {
-    out << text::kOpenFailed << '\n' << std::flush;
-    return kExitFailure;
-  }
-  const ImageCheck check = checkImage(*image, false);
-  if (check.failure) {
-    out << *check.failure << " (record " << check.failedRecord << ", byte offset "
-        << check.failedOffset << ")\n"
-        << std::flush;
-    return kExitFailure;
-  }
-  out << check.records << (check.records == 1 ? " record, " : " records, ") << check.dataBytes
-      << " data bytes, " << targetText(check.target) << '\n'
-      << std::flush;
-  return kExitSuccess;
-}
-
-int runSummary(const CliArguments& arguments, std::ostream& out, std::ostream& err,
-               CliEnvironment& environment) {
-  CliPanel panel(requestFrom(arguments), err, environment);
-  panel.setSummaryText(imageSummary(pathFromUtf8(arguments.imagePath)));
-  out << escapeControls(panel.summaryText()) << '\n' << std::flush;
-  return isSummary(panel.summaryText()) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
 
 int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& out,
            std::ostream& err, CliEnvironment& environment) {
-  if (isUnknownCommand(argc, argv)) {
+  const Commands commands = makeCliCommands();
+  if (isUnknownCommand(argc, argv, commands)) {
     err << kProgramName << ": unknown command '" << escapeControls(argv[1]) << "'\n"
-        << kShortUsage << '\n'
+        << shortUsage(commands) << '\n'
         << std::flush;
     return kExitUsage;
   }
-  CliArguments arguments;
   CLI::App app("Programs firmware images into networked devices over ICMP echo.", kProgramName);
   app.set_version_flag("--version", text::kVersion);
   app.require_subcommand(1);
@@ -204,46 +60,28 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
   app.allow_windows_style_options(false);
   app.failure_message(usageMessage);
 
-  auto* info = app.add_subcommand(
-      "info", "Ask the device for its board id, serial number, texts and versions.");
-  addDeviceOptions(*info, arguments);
+  std::vector<std::pair<CLI::App*, CliCommand*>> table;
+  for (const auto& command : commands) {
+    CLI::App* sub =
+        app.add_subcommand(std::string(command->name()), std::string(command->description()));
+    command->addOptions(*sub);
+    table.emplace_back(sub, command.get());
+  }
 
-  auto* program = app.add_subcommand(
-      "program", "Program an image into the device or into a subordinate on its bus.");
-  program->add_option("IMAGE", arguments.imagePath, "firmware image file (*.qlxfw)")
-      ->required()
-      ->type_name("FILE");
-  addDeviceOptions(*program, arguments);
-  program->add_flag("--via-boot", arguments.viaBoot,
-                    "the device already waits in its boot monitor (started by hand)");
-
-  auto* check = app.add_subcommand(
-      "check", "Check a whole image as a run would, without a device: records, bytes, target.");
-  check->add_option("IMAGE", arguments.imagePath, "firmware image file (*.qlxfw)")
-      ->required()
-      ->type_name("FILE");
-
-  auto* summary =
-      app.add_subcommand("summary", "Show the name, version and bus address of an image.");
-  summary->add_option("IMAGE", arguments.imagePath, "firmware image file (*.qlxfw)")
-      ->required()
-      ->type_name("FILE");
-
+  CliCommand* chosen = nullptr;
   try {
     app.parse(argc, argv);
-    if (arguments.passwordFromStdin) {
-      const auto line = readPasswordLine(in);
-      if (!line) throw CLI::ValidationError("--password-stdin", "standard input holds no line");
-      arguments.password = *line;
+    for (const auto& [sub, command] : table) {
+      if (sub->parsed()) chosen = command;
     }
+    if (chosen) chosen->completeArguments(in);
   } catch (const CLI::ParseError& error) {
     return app.exit(error, out, err) == kExitSuccess ? kExitSuccess : kExitUsage;
   }
-
-  if (info->parsed()) return runInfo(arguments, out, err, environment);
-  if (program->parsed()) return runProgram(arguments, out, err, environment);
-  if (check->parsed()) return runCheck(arguments, out);
-  return runSummary(arguments, out, err, environment);
+  // require_subcommand(1) leaves no way here without one; should it ever, that is a usage error.
+  if (!chosen) return kExitUsage;
+  CliContext context{out, err, environment};
+  return chosen->run(context);
 }
 
 }  // namespace korvel

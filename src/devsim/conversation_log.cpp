@@ -50,9 +50,6 @@ std::string describe(const ConversationEntry& entry) {
   return text;
 }
 
-void ConversationLog::add(ConversationEntry entry) {
-  entries_.push_back(std::move(entry));
-  if (onEntry) onEntry(entries_.back());
-}
+void ConversationLog::add(ConversationEntry entry) { entries_.push_back(std::move(entry)); }
 
 }  // namespace korvel

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,9 +50,6 @@ class ConversationLog {
   const ConversationEntry& back() const { return entries_.back(); }
   auto begin() const { return entries_.begin(); }
   auto end() const { return entries_.end(); }
-
-  // Called with each entry as it is added (the tool writes its log file from here).
-  std::function<void(const ConversationEntry&)> onEntry;
 
  private:
   std::vector<ConversationEntry> entries_;

@@ -12,7 +12,4 @@ inline constexpr std::uint8_t kBadCredentials = 2;
 inline constexpr std::uint8_t kNoSubordinate = 3;  // nobody answered at that bus address
 inline constexpr std::uint8_t kSubordinateNotReady = 4;
 
-// Resend byte of a record that was taken with nothing to send again.
-inline constexpr std::uint8_t kRecordTaken = 0x01;
-
 }  // namespace korvel::device_status

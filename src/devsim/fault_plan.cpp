@@ -186,7 +186,6 @@ bool FaultMatch::matches(const RequestFrame& request) const {
 }
 
 FaultPlan& FaultPlan::add(FaultRule rule) {
-  rules_.push_back(rule);
   counted_.push_back({rule, 0, 0, streamSeed(counted_.size())});
   return *this;
 }
@@ -200,10 +199,7 @@ std::uint64_t FaultPlan::streamSeed(std::size_t ruleIndex) const {
   return seed_ ^ (0xD1B54A32D192ED03ull * (ruleIndex + 1));
 }
 
-void FaultPlan::clear() {
-  rules_.clear();
-  counted_.clear();
-}
+void FaultPlan::clear() { counted_.clear(); }
 
 FaultPlan& FaultPlan::dropRequests(FaultTrigger when, FaultMatch match) {
   return add({FaultKind::DropRequest, match, when});

@@ -70,8 +70,6 @@ struct FaultSet {
   bool lateReply = false;
   std::chrono::milliseconds delay{0};
   std::vector<FaultKind> applied;
-
-  bool any() const { return !applied.empty(); }
 };
 
 // Deterministic fault injection: the same seed and the same requests give the same faults.
@@ -83,7 +81,6 @@ class FaultPlan {
   void clear();
   // Starts every rule's random draws afresh from `seed`.
   void reseed(std::uint64_t seed);
-  const std::vector<FaultRule>& rules() const { return rules_; }
 
   // Shorthands for the common rules.
   FaultPlan& dropRequests(FaultTrigger when, FaultMatch match = {});
@@ -107,7 +104,6 @@ class FaultPlan {
   static double nextRandom(std::uint64_t& state);
 
   std::vector<Counted> counted_;
-  std::vector<FaultRule> rules_;
   std::uint64_t seed_;
 };
 

@@ -4,7 +4,7 @@
 
 #include "link/bus_command.h"
 #include "link/command_envelope.h"
-#include "link/crc16.h"
+#include "link/frame_seal.h"
 #include "link/scramble_credentials.h"
 
 namespace korvel {
@@ -60,12 +60,7 @@ std::optional<RequestFrame> readEnvelope(RequestFrame frame, ByteView body) {
   if (body.size() < envelope::kMinLength) return std::nullopt;
   frame.areaLength = getLe16(body, envelope::kAreaLengthOffset);
   if (frame.areaLength == 0 || envelopeLength(frame.areaLength) != body.size()) return std::nullopt;
-  const std::size_t covered =
-      envelope::kCommandOffset - envelope::kAreaLengthOffset + frame.areaLength;
-  if (Crc16(body.subspan(envelope::kAreaLengthOffset, covered)) !=
-      getLe16(body, envelope::kChecksumOffset)) {
-    return std::nullopt;
-  }
+  if (!envelopeSealIntact(body)) return std::nullopt;
   frame.credentials = unscrambledCredentials(body, frame.header.token);
   const ByteView area = body.subspan(envelope::kCommandOffset, frame.areaLength);
   if (area[0] == kBusCommandMarker) return readBusCommand(std::move(frame), area);
@@ -99,9 +94,7 @@ RequestFrame readRequestFrame(ByteView frame, bool rawRecords) {
   request.header = FrameHeader::read(frame);
   const std::size_t frameSize = FrameHeader::kSize + request.header.length;
   if (frame.size() != frameSize) return malformed(request, "length field disagrees with the frame");
-  if (Crc16(frame.subspan(FrameHeader::kLengthOffset)) != request.header.checksum) {
-    return malformed(request, "frame checksum wrong");
-  }
+  if (!frameSealIntact(frame)) return malformed(request, "frame checksum wrong");
   const ByteView body = frame.subspan(FrameHeader::kSize);
   if (auto command = readEnvelope(request, body)) return std::move(*command);
   if (!rawRecords) return malformed(request, "not a command envelope");

@@ -5,28 +5,17 @@
 
 #include "devsim/device_status.h"
 #include "link/bus_command.h"
-#include "link/crc16.h"
 #include "link/device_protocol.h"
+#include "link/device_replies.h"
 #include "link/frame_header.h"
+#include "link/frame_seal.h"
 
 namespace korvel {
 namespace {
 
 namespace status = device_status;
 
-// Replies are built as payloads: frame offsets less the 12-byte header.
 constexpr std::size_t kMinPayload = reply::kMinLength;
-constexpr std::size_t inPayload(std::size_t frameOffset) { return frameOffset - FrameHeader::kSize; }
-constexpr std::size_t kBusReplyOffset = inPayload(bus::kReplyOffset);
-constexpr std::size_t kBusQueryReplySize =
-    bus::kSavedValueOffset + bus::kSavedValueSize - bus::kReplyOffset;
-
-void putText(Bytes& payload, std::size_t offset, const std::string& text) {
-  const std::size_t size = std::min(text.size(), device_info::kTextSize);
-  std::copy_n(text.begin(), size, payload.begin() + static_cast<std::ptrdiff_t>(offset));
-}
-
-std::uint8_t resendCount(std::uint8_t resendByte) { return (resendByte >> 1) & 0x03; }
 
 std::chrono::nanoseconds steadyNow() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -152,15 +141,9 @@ SimulatedDevice::Reply SimulatedDevice::actOnDeviceCommand(const RequestFrame& r
 }
 
 SimulatedDevice::Reply SimulatedDevice::deviceInfo() const {
-  Reply reply{status::kOk, Bytes(kMinPayload, 0), std::nullopt};
-  Bytes& payload = reply.payload;
-  putLe32(payload, inPayload(device_info::kBoardId), config_.boardId);
-  putLe32(payload, inPayload(device_info::kSerial), config_.serial);
-  putText(payload, inPayload(device_info::kText1), config_.text1);
-  putLe16(payload, inPayload(device_info::kBootVersion), config_.bootVersion);
-  putText(payload, inPayload(device_info::kText2), config_.text2);
-  putLe16(payload, inPayload(device_info::kProgramVersion), config_.programVersion);
-  return reply;
+  const DeviceInfoReply info{config_.boardId,     config_.serial, config_.text1,
+                             config_.bootVersion, config_.text2,  config_.programVersion};
+  return Reply{status::kOk, info.encode(), std::nullopt};
 }
 
 SimulatedDevice::Reply SimulatedDevice::actOnBusCommand(const RequestFrame& request) {
@@ -169,12 +152,9 @@ SimulatedDevice::Reply SimulatedDevice::actOnBusCommand(const RequestFrame& requ
   if (!sub) return Reply{status::kNoSubordinate, {}, std::nullopt};
   switch (request.code) {
     case bus::kQuery: {
-      Reply reply{status::kOk, Bytes(kBusReplyOffset + kBusQueryReplySize, 0), std::nullopt};
       const auto& value =
           config_.subordinates[static_cast<std::size_t>(sub - subordinates_.data())].savedValue;
-      std::copy(value.begin(), value.end(),
-                reply.payload.begin() + inPayload(bus::kSavedValueOffset));
-      return reply;
+      return Reply{status::kOk, SubordinateQueryReply{value}.encode(), std::nullopt};
     }
     case bus::kLeaveAddress:
       sub->busAddress = bus::kProgrammingAddress;
@@ -210,30 +190,25 @@ SimulatedDevice::Reply SimulatedDevice::actOnBusRecord(const RequestFrame& reque
   if (!sub) return Reply{status::kNoSubordinate, {}, std::nullopt};
   if (!sub->ready) return Reply{status::kSubordinateNotReady, {}, std::nullopt};
 
-  const std::uint8_t resendByte = faults.resendByte.value_or(status::kRecordTaken);
-  if (resendByte & 0x01) {
+  const BusRecordAck ack{faults.resendByte.value_or(BusRecordAck::kTaken)};
+  if (ack.taken()) {
     // Asking for k records again means the subordinate has let go of them and of this one; they
     // come again, oldest first.
-    const std::size_t dropped =
-        std::min<std::size_t>(resendCount(resendByte), sub->recordSizes.size());
+    const std::size_t dropped = std::min<std::size_t>(ack.resendCount(), sub->recordSizes.size());
     for (std::size_t i = 0; i < dropped; ++i) {
       sub->programmedData.resize(sub->programmedData.size() - sub->recordSizes.back());
       sub->recordSizes.pop_back();
     }
-    if (resendCount(resendByte) == 0) {
+    if (ack.resendCount() == 0) {
       sub->programmedData.insert(sub->programmedData.end(), request.arguments.begin(),
                                  request.arguments.end());
       sub->recordSizes.push_back(request.arguments.size());
     }
     sub->records = sub->recordSizes.size();
   }
-  Reply reply{status::kOk, Bytes(kBusReplyOffset + 1, 0), resendByte};
-  reply.payload[kBusReplyOffset] = resendByte;
-  if (faults.omitResendByte) {
-    reply.payload.resize(kMinPayload);
-    reply.resendByte.reset();
-  }
-  return reply;
+  // A device that leaves the byte out means the record was taken.
+  const BusRecordAck sent = faults.omitResendByte ? BusRecordAck{} : ack;
+  return Reply{status::kOk, sent.encode(), sent.resendByte};
 }
 
 SimulatedDevice::Reply SimulatedDevice::actOnRawRecord(const RequestFrame& request) {
@@ -246,7 +221,7 @@ Bytes SimulatedDevice::buildReply(const RequestFrame& request, const Reply& repl
                                   const FaultSet& faults) const {
   Bytes payload = reply.payload;
   payload.resize(std::max(payload.size(), kMinPayload), 0);
-  payload[0] = reply.status;
+  putReplyStatus(payload, reply.status);
   // Never longer than the request; a request shorter than the minimum still gets the minimum,
   // which the program has to refuse.
   const std::size_t longest = std::max<std::size_t>(request.header.length, kMinPayload);
@@ -261,9 +236,12 @@ Bytes SimulatedDevice::buildReply(const RequestFrame& request, const Reply& repl
   header.token = faults.sameToken ? request.header.token : ~request.header.token;
   header.sequence = request.header.sequence;
   header.write(frame);
-  header.checksum = Crc16(ByteView(frame).subspan(FrameHeader::kLengthOffset));
-  if (faults.badChecksum) header.checksum ^= 0x5A5A;
-  header.write(frame);
+  sealFrame(frame);
+  if (faults.badChecksum) {
+    header = FrameHeader::read(frame);
+    header.checksum ^= 0x5A5A;
+    header.write(frame);
+  }
   return frame;
 }
 
@@ -288,9 +266,10 @@ void SimulatedDevice::logExchange(const RequestFrame& request, const FaultSet& f
   entry.delay = answer.delay;
   entry.lateReplyFirst = answer.lateReply.has_value();
   if (answer.reply && reply) {
-    entry.status = (*answer.reply)[reply::kStatusOffset];
+    const FrameHeader header = FrameHeader::read(*answer.reply);
+    entry.status = replyStatus(ByteView(*answer.reply).subspan(FrameHeader::kSize));
     entry.resendByte = reply->resendByte;
-    entry.replyLength = getLe16(*answer.reply, FrameHeader::kLengthOffset);
+    entry.replyLength = header.length;
   }
   log_.add(std::move(entry));
 }

@@ -35,24 +35,24 @@ struct ImageHead {
 
 }  // namespace
 
-std::string imageSummary(const std::filesystem::path& path) {
+ImageSummary summarizeImage(const std::filesystem::path& path) {
   auto image = FirmwareImage::open(path);
-  if (!image) return text::kSummaryCannotOpen;
+  if (!image) return {false, text::kSummaryCannotOpen};
   image->setNameLimit(kShownNameBytes);
   ImageHead head;
   for (;;) {
     const auto next = image->peekMarker();
-    if (!next) return text::kSummaryPending;
-    if (*next == marker::kData) return head.text();
+    if (!next) return {false, text::kSummaryPending};
+    if (*next == marker::kData) return {true, head.text()};
     ImageRecord record;
     switch (image->next(record)) {
       case ReadOutcome::Record:
         head.take(record);
         break;
       case ReadOutcome::End:
-        return text::kSummaryPending;
+        return {false, text::kSummaryPending};
       default:
-        return text::kFormatError;
+        return {false, text::kFormatError};
     }
   }
 }

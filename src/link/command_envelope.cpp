@@ -33,6 +33,24 @@ std::uint16_t envelopeLength(std::uint32_t areaLength) {
   return static_cast<std::uint16_t>(std::max<std::uint32_t>(wanted, envelope::kMinLength));
 }
 
+namespace {
+
+ByteView envelopeSealed(ByteView body) {
+  const std::size_t covered = getLe16(body, envelope::kAreaLengthOffset) +
+                              envelope::kCommandOffset - envelope::kAreaLengthOffset;
+  return body.subspan(envelope::kAreaLengthOffset, covered);
+}
+
+}  // namespace
+
+bool envelopeSealIntact(ByteView body) {
+  if (body.size() < envelope::kCommandOffset ||
+      body.size() < envelope::kCommandOffset + getLe16(body, envelope::kAreaLengthOffset)) {
+    return false;
+  }
+  return Crc16(envelopeSealed(body)) == getLe16(body, envelope::kChecksumOffset);
+}
+
 std::array<std::uint8_t, 4> tokenKey(std::uint32_t sessionToken) {
   return {static_cast<std::uint8_t>(sessionToken), static_cast<std::uint8_t>(sessionToken >> 8),
           static_cast<std::uint8_t>(sessionToken >> 16),
@@ -56,8 +74,7 @@ std::optional<Bytes> buildCommandFrame(ByteView command, std::uint32_t areaLengt
   const auto key = tokenKey(sessionToken);
   ScrambleCredentials(field, envelope::kCredentialsSize, key.data(), 4);
 
-  const std::size_t covered = areaLength + envelope::kCommandOffset - envelope::kAreaLengthOffset;
-  putLe16(body, envelope::kChecksumOffset, Crc16(body.subspan(envelope::kAreaLengthOffset, covered)));
+  putLe16(body, envelope::kChecksumOffset, Crc16(envelopeSealed(body)));
   return frame;
 }
 

@@ -38,7 +38,7 @@ struct Credentials {
 // Login and password as the operator typed them (UTF-8). Each character below U+0100 becomes the
 // byte of the same value; a character above U+00FF (or U+0000) and a text that does not fit the
 // field with its colon and zero are refused rather than sent altered.
-Credentials formatCredentials(std::string_view login, std::string_view password);
+[[nodiscard]] Credentials formatCredentials(std::string_view login, std::string_view password);
 
 // Envelope length S for a command area of L bytes: L + 36, but never below 77.
 std::uint16_t envelopeLength(std::uint32_t areaLength);
@@ -47,9 +47,13 @@ std::uint16_t envelopeLength(std::uint32_t areaLength);
 // carries `command` in a command area of `areaLength` bytes, with the credential field scrambled
 // with `sessionToken` and the envelope checksum written. Nothing when the command does not fit
 // the area or the area is too long for a frame.
-std::optional<Bytes> buildCommandFrame(ByteView command, std::uint32_t areaLength,
-                                       const CredentialField& credentials,
-                                       std::uint32_t sessionToken);
+[[nodiscard]] std::optional<Bytes> buildCommandFrame(ByteView command, std::uint32_t areaLength,
+                                                     const CredentialField& credentials,
+                                                     std::uint32_t sessionToken);
+
+// The envelope's own checksum, over its area-length field, credential field and command area,
+// is sound. `envelope` holds at least the fixed part and the area its length field gives.
+[[nodiscard]] bool envelopeSealIntact(ByteView envelope);
 
 // The four token bytes, low byte first: the key of the credential field.
 std::array<std::uint8_t, 4> tokenKey(std::uint32_t sessionToken);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/crc16.h"
 #include "link/frame_header.h"
+#include "link/frame_seal.h"
 
 namespace korvel {
 
@@ -41,13 +41,8 @@ bool EchoLink::isValidReply(ByteView reply, std::uint16_t requestLength) const {
   if (reply.size() < FrameHeader::kSize) return false;
   const FrameHeader header = FrameHeader::read(reply);
   if (header.length > requestLength) return false;
-  // A reply shorter than its own length field is cut off; its checksum would run over bytes
-  // that never arrived.
-  const std::size_t frameSize = FrameHeader::kSize + header.length;
-  if (reply.size() < frameSize) return false;
-  if (Crc16(reply.subspan(FrameHeader::kLengthOffset, frameSize - 2)) != header.checksum) {
-    return false;
-  }
+  // A reply shorter than its own length field is cut off, and fails its seal.
+  if (!frameSealIntact(reply)) return false;
   if (header.token != static_cast<std::uint32_t>(~sessionToken_)) return false;
   return header.length >= reply::kMinLength;
 }
@@ -62,8 +57,7 @@ std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t t
   header.token = sessionToken_;
   header.sequence = sequence_;
   header.write(frame);
-  header.checksum = Crc16(frame.subspan(FrameHeader::kLengthOffset, total - 2));
-  header.write(frame);
+  sealFrame(frame);
 
   const ByteView finished(frame.data(), total);
   for (std::int32_t attempt = 0; attempt < attempts; ++attempt) {

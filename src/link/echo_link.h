@@ -33,13 +33,13 @@ class EchoLink {
   const EchoFailure& openFailure() const { return openFailure_; }
 
   // One echo exchange. The reply stays valid until the next send on this link.
-  std::optional<ByteView> send(ByteView bytes, std::uint32_t timeoutMs);
+  [[nodiscard]] std::optional<ByteView> send(ByteView bytes, std::uint32_t timeoutMs);
 
   // Stamps token, sequence and checksum into `frame` (whose length field and payload the caller
   // has filled in) and sends it up to `attempts` times; returns the first reply that passes the
   // length, checksum and token tests. The sequence advances only on such a reply.
-  std::optional<ByteView> request(MutableByteView frame, std::uint32_t timeoutMs,
-                                  std::int32_t attempts);
+  [[nodiscard]] std::optional<ByteView> request(MutableByteView frame, std::uint32_t timeoutMs,
+                                                std::int32_t attempts);
 
   // The last send was refused for its size: sending the same frame again cannot help.
   bool lastSendTooLarge() const { return lastSendTooLarge_; }

@@ -25,7 +25,9 @@ bool DeviceProgrammer::enterBootMonitor() {
     const std::uint8_t command[] = {command::kEnterBootMonitor};
     for (int attempt = 0; attempt < kEnterAttempts && !reply; ++attempt) {
       reply = sendCommand(command, 1);
-      if (!reply) pauses_.pause(kAfterFailedEnterMs);
+      if (reply) break;
+      reportFailedAttempt(Request::EnterBootMonitor, attempt, kEnterAttempts);
+      pauses_.pause(kAfterFailedEnterMs);
     }
   }
   if (!isGood(reply)) return false;
@@ -36,7 +38,9 @@ bool DeviceProgrammer::enterBootMonitor() {
 bool DeviceProgrammer::sendRawRecord(ByteView payload) {
   if (!link_ || payload.size() > kMaxBootRecord) return false;
   Bytes frame(FrameHeader::kSize + payload.size(), 0);
-  putLe16(frame, FrameHeader::kLengthOffset, static_cast<std::uint16_t>(payload.size()));
+  FrameHeader header;
+  header.length = static_cast<std::uint16_t>(payload.size());
+  header.write(frame);
   std::copy(payload.begin(), payload.end(), frame.begin() + FrameHeader::kSize);
   return isGood(link_->request(frame, kTimeoutMs, kEchoAttempts));
 }

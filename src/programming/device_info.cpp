@@ -2,21 +2,10 @@
 #include <string>
 
 #include "common/utf8.h"
-#include "link/device_protocol.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
 namespace {
-
-using namespace device_info;
-
-// Up to the first zero byte, and never past the field when it has none.
-std::string deviceText(ByteView reply, std::size_t offset) {
-  const auto field = reply.subspan(offset, kTextSize);
-  std::size_t length = 0;
-  while (length < field.size() && field[length] != 0) ++length;
-  return cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(field.data()), length));
-}
 
 std::string versionText(std::uint16_t word) {
   return std::to_string(word >> 8) + "." + std::to_string(word & 0xFF);
@@ -24,19 +13,19 @@ std::string versionText(std::uint16_t word) {
 
 }  // namespace
 
-std::string formatDeviceInfo(ByteView reply,
+std::string formatDeviceInfo(const DeviceInfoReply& info,
                              const std::function<std::string(std::string)>& textFilter) {
-  const auto shown = [&](std::size_t offset) {
-    std::string text = deviceText(reply, offset);
+  const auto shown = [&](const std::string& deviceText) {
+    std::string text = cp1251ToUtf8(deviceText);
     return textFilter ? textFilter(std::move(text)) : text;
   };
   char boardId[11];
-  std::snprintf(boardId, sizeof boardId, "0x%08X", getLe32(reply, kBoardId));
-  const std::uint32_t serial = getLe32(reply, kSerial);
-  return "'" + shown(kText1) + "'\r\n" + "Board Id=" + boardId + " №" +
+  std::snprintf(boardId, sizeof boardId, "0x%08X", info.boardId);
+  const std::uint32_t serial = info.serial;
+  return "'" + shown(info.text1) + "'\r\n" + "Board Id=" + boardId + " №" +
          std::to_string(serial >> 16) + "." + std::to_string(serial & 0xFFFF) + " Boot v" +
-         versionText(getLe16(reply, kBootVersion)) + "\r\n'" + shown(kText2) + "'\r\nv" +
-         versionText(getLe16(reply, kProgramVersion));
+         versionText(info.bootVersion) + "\r\n'" + shown(info.text2) + "'\r\nv" +
+         versionText(info.programVersion);
 }
 
 }  // namespace korvel

@@ -5,28 +5,23 @@
 #include "common/texts.h"
 #include "link/command_envelope.h"
 #include "link/device_protocol.h"
+#include "link/device_replies.h"
 #include "link/frame_header.h"
 
 namespace korvel {
-namespace {
-
-constexpr int kInfoAttempts = 10;
-
-}  // namespace
 
 DeviceProgrammer::DeviceProgrammer(OperatorPanel& panel, EchoService& echoService, Pauses& pauses)
     : panel_(panel), echoService_(echoService), pauses_(pauses) {}
 
 DeviceProgrammer::~DeviceProgrammer() = default;
 
-bool DeviceProgrammer::openLink(bool keepExisting) {
+void DeviceProgrammer::openLink(bool keepExisting) {
   if (link_) {
-    if (keepExisting) return true;
+    if (keepExisting) return;
     link_.reset();
   }
   link_.reset(new (std::nothrow) EchoLink(echoService_, hostToNetworkAddress(panel_.ipAddress()),
                                           newSessionToken()));
-  return true;
 }
 
 void DeviceProgrammer::closeLink() { link_.reset(); }
@@ -41,69 +36,83 @@ std::optional<ByteView> DeviceProgrammer::sendCommand(ByteView command, std::uin
 }
 
 bool DeviceProgrammer::isGood(const std::optional<ByteView>& reply) const {
-  return reply && (*reply)[reply::kStatusOffset] == reply::kStatusOk;
+  return reply && replyStatusOk(replyBody(*reply));
 }
 
-std::optional<std::string> DeviceProgrammer::credentialsProblem() const {
+std::optional<Outcome> DeviceProgrammer::credentialsProblem() const {
   switch (formatCredentials(panel_.login(), panel_.password()).error) {
     case CredentialsError::TooLong:
-      return text::kCredentialsTooLong;
+      return outcomeOf(OutcomeKind::CredentialsTooLong);
     case CredentialsError::BadCharacter:
-      return text::kCredentialsBadCharacter;
+      return outcomeOf(OutcomeKind::CredentialsBadCharacter);
     case CredentialsError::None:
       break;
   }
   return std::nullopt;
 }
 
-std::string DeviceProgrammer::icmpAccessText() const {
+Outcome DeviceProgrammer::noIcmpAccess() const {
   const EchoFailure& failure = link_->openFailure();
-  std::string out = text::kNoIcmpAccess;
-  if (!failure.detail.empty()) out += "\r\n" + failure.detail;
-  if (!failure.remedy.empty()) out += "\r\n" + failure.remedy;
-  return out;
+  Outcome outcome = outcomeOf(OutcomeKind::NoIcmpAccess);
+  if (!failure.detail.empty()) outcome.text += "\r\n" + failure.detail;
+  if (!failure.remedy.empty()) outcome.text += "\r\n" + failure.remedy;
+  return outcome;
 }
 
-std::optional<std::string> DeviceProgrammer::conversationBlocker() const {
+std::optional<Outcome> DeviceProgrammer::conversationBlocker() const {
   if (auto problem = credentialsProblem()) return problem;
-  if (link_ && !link_->isOpen()) return icmpAccessText();
+  if (link_ && !link_->isOpen()) return noIcmpAccess();
   return std::nullopt;
 }
 
-void DeviceProgrammer::queryDeviceInfo() {
+Outcome DeviceProgrammer::queryDeviceInfo() {
   DeviceLockScope lock(*this);
-  if (lock.busy()) return panel_.setInfoText(text::kAnotherCopyRunning);
-  askDeviceInfo();
+  Outcome outcome = outcomeOf(OutcomeKind::AnotherCopyRunning);
+  if (lock.busy()) {
+    panel_.setInfoText(outcome.text);
+  } else {
+    outcome = askDeviceInfo();
+  }
+  report(Finished{outcome});
+  return outcome;
 }
 
-void DeviceProgrammer::askDeviceInfo() {
-  std::string info = text::kCommError;
+Outcome DeviceProgrammer::askDeviceInfo() {
+  Outcome outcome = outcomeOf(OutcomeKind::LinkLost);
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
   panel_.setProgressRange(0, kInfoAttempts);
+  report(PhaseStarted{Phase::InformationQuery, kInfoAttempts});
   openLink(false);
   if (link_) {
     if (auto blocker = conversationBlocker()) {
-      info = *blocker;
+      outcome = *blocker;
     } else {
-      info = text::kNoAnswer;
+      outcome = outcomeOf(OutcomeKind::NoAnswer);
       std::optional<ByteView> reply;
       const std::uint8_t command[] = {command::kDeviceInfo};
       for (int attempt = 0; attempt < kInfoAttempts && !reply; ++attempt) {
         panel_.setProgressPosition(attempt);
         reply = sendCommand(command, 1);
+        if (!reply) reportFailedAttempt(Request::DeviceInfo, attempt, kInfoAttempts);
       }
-      if (reply) {
-        info = isGood(reply) ? formatDeviceInfo(*reply, deviceTextFilter_) : text::kDeviceError;
+      if (reply && isGood(reply)) {
+        // The link lets no reply shorter than the information through.
+        const DeviceInfoReply info = *DeviceInfoReply::parse(replyBody(*reply));
+        report(DeviceInfoRead{info});
+        outcome = {OutcomeKind::Done, formatDeviceInfo(info, deviceTextFilter_)};
+      } else if (reply) {
+        outcome = outcomeOf(OutcomeKind::DeviceError);
       } else if (!link_->isOpen()) {
-        info = icmpAccessText();  // the facility opened, but refused to send
+        outcome = noIcmpAccess();  // the facility opened, but refused to send
       }
     }
   }
-  panel_.setInfoText(info);
+  panel_.setInfoText(outcome.text);
   panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
+  return outcome;
 }
 
 }  // namespace korvel

@@ -8,17 +8,18 @@
 #include <string>
 
 #include "common/bytes.h"
+#include "link/device_replies.h"
 #include "link/echo_link.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
 #include "programming/operator_panel.h"
+#include "programming/outcome.h"
 #include "programming/pauses.h"
+#include "programming/progress_event.h"
 #include "programming/record_route.h"
 #include "programming/resend_ring.h"
 
 namespace korvel {
-
-using SavedValue = std::array<std::uint8_t, 4>;
 
 // What the last programming run delivered.
 struct RunOutcome {
@@ -37,6 +38,7 @@ class DeviceProgrammer {
  public:
   static constexpr std::uint32_t kTimeoutMs = 1000;
   static constexpr std::int32_t kEchoAttempts = 5;
+  static constexpr int kInfoAttempts = 10;
   // Longest record each path can carry in one echo request.
   static constexpr std::uint32_t kMaxBootRecord = RecordRouter::kMaxBootRecord;
   static constexpr std::uint32_t kMaxBusRecord = RecordRouter::kMaxBusRecord;
@@ -48,24 +50,25 @@ class DeviceProgrammer {
   DeviceProgrammer& operator=(const DeviceProgrammer&) = delete;
 
   // "Инфо": asks the device for its identity and writes the answer or the failure into the
-  // information box. Leaves a fresh link behind.
-  void queryDeviceInfo();
+  // information box. Leaves a fresh link behind. The outcome's text is the box's.
+  Outcome queryDeviceInfo();
   // "Прошить": programs the image named in the path field into the device or its subordinate.
-  void programDevice();
+  // The outcome's text is the message the run showed.
+  Outcome programDevice();
 
-  // (Re)creates the link to the address in the IP field; always true.
-  bool openLink(bool keepExisting);
+  // (Re)creates the link to the address in the IP field, or keeps the one there is.
+  void openLink(bool keepExisting);
   // Sends command bytes in a command envelope of `areaLength` bytes; the validated reply, valid
   // until the next send, or nothing (also when there is no link or the credentials are refused).
-  std::optional<ByteView> sendCommand(ByteView command, std::uint32_t areaLength);
+  [[nodiscard]] std::optional<ByteView> sendCommand(ByteView command, std::uint32_t areaLength);
 
-  bool enterBootMonitor();
-  bool sendRawRecord(ByteView payload);
-  bool deliverRecord(std::uint8_t type, ByteView payload);
+  [[nodiscard]] bool enterBootMonitor();
+  [[nodiscard]] bool sendRawRecord(ByteView payload);
+  [[nodiscard]] bool deliverRecord(std::uint8_t type, ByteView payload);
   // -1: no acknowledgement; 0: taken; 1 to 3: taken, and that many earlier records are wanted.
-  int sendBusRecord(std::uint8_t type, ByteView payload);
-  bool prepareSubordinate(std::uint8_t address, SavedValue& savedValue);
-  bool restoreSubordinateAddress(std::uint8_t address, const SavedValue& savedValue);
+  [[nodiscard]] int sendBusRecord(std::uint8_t type, ByteView payload);
+  [[nodiscard]] bool prepareSubordinate(std::uint8_t address, SavedValue& savedValue);
+  [[nodiscard]] bool restoreSubordinateAddress(std::uint8_t address, const SavedValue& savedValue);
 
   // Drops the link (the window does so when it is destroyed).
   void closeLink();
@@ -78,6 +81,10 @@ class DeviceProgrammer {
     deviceTextFilter_ = std::move(filter);
   }
 
+  // Events of every information query and run go there too; none (the default) means nobody
+  // listens. The observer must outlive the programmer or be reset first.
+  void setProgressObserver(ProgressObserver* observer) { observer_ = observer; }
+
   const RunOutcome& lastRun() const { return lastRun_; }
 
   EchoLink* link() { return link_.get(); }
@@ -87,18 +94,26 @@ class DeviceProgrammer {
   class Run;
   class DeviceLockScope;
 
-  void askDeviceInfo();
-  std::optional<std::string> runImage(bool& opened);
+  Outcome askDeviceInfo();
+  Outcome runImage();
 
-  // The text that stops a conversation before it starts, or nothing when it may go ahead:
-  // refused credentials, or an echo facility this process may not use.
-  std::optional<std::string> conversationBlocker() const;
-  std::optional<std::string> credentialsProblem() const;
-  std::string icmpAccessText() const;
+  // What stops a conversation before it starts, or nothing when it may go ahead: refused
+  // credentials, or an echo facility this process may not use.
+  std::optional<Outcome> conversationBlocker() const;
+  std::optional<Outcome> credentialsProblem() const;
+  Outcome noIcmpAccess() const;
   bool isGood(const std::optional<ByteView>& reply) const;
-  std::optional<ByteView> sendWithRetries(ByteView command, std::uint32_t areaLength, int attempts,
-                                          std::uint32_t pauseAfterFailureMs);
-  bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload, bool stored);
+  [[nodiscard]] std::optional<ByteView> sendWithRetries(Request request, ByteView command,
+                                                        std::uint32_t areaLength, int attempts,
+                                                        std::uint32_t pauseAfterFailureMs);
+  [[nodiscard]] bool resendFromRing(unsigned count, std::uint8_t type, ByteView payload,
+                                    bool stored);
+  void report(const ProgressEvent& event) {
+    if (observer_) observer_->onEvent(event);
+  }
+  void reportFailedAttempt(Request request, int attempt, int attempts) {
+    report(AttemptFailed{request, attempt + 1, attempt + 1 < attempts});
+  }
 
   OperatorPanel& panel_;
   EchoService& echoService_;
@@ -110,11 +125,12 @@ class DeviceProgrammer {
   int lockDepth_ = 0;
   std::function<std::string(std::string)> deviceTextFilter_;
   RunOutcome lastRun_;
+  ProgressObserver* observer_ = nullptr;
 };
 
-// The information box text for a reply with status 1 (a frame of at least 89 bytes); the
-// device's two texts pass through `textFilter` when one is given.
-std::string formatDeviceInfo(ByteView reply,
+// The information box text for the device's information; its two texts pass through `textFilter`
+// when one is given.
+std::string formatDeviceInfo(const DeviceInfoReply& info,
                              const std::function<std::string(std::string)>& textFilter = {});
 
 // Holds the device's lock from the outermost conversation to its end; a conversation inside

@@ -1,6 +1,5 @@
 #include "programming/image_check.h"
 
-#include "common/texts.h"
 #include "programming/record_route.h"
 
 namespace korvel {
@@ -23,14 +22,14 @@ std::optional<std::uint64_t> DigestTrail::at(std::uint64_t dataRecord) const {
   return points_[index];
 }
 
-const char* readFailureText(ReadOutcome outcome) {
+OutcomeKind readFailure(ReadOutcome outcome) {
   switch (outcome) {
     case ReadOutcome::ReadError:
-      return text::kReadFailed;
+      return OutcomeKind::FileRead;
     case ReadOutcome::TooLarge:
-      return text::kRecordTooLong;
+      return OutcomeKind::RecordTooLong;
     default:
-      return text::kFormatError;
+      return OutcomeKind::FileFormat;
   }
 }
 
@@ -44,19 +43,20 @@ ImageCheck checkImage(FirmwareImage& image, bool viaBoot) {
     ImageRecord record;
     const ReadOutcome outcome = image.next(record);
     if (outcome == ReadOutcome::End) break;
-    const auto fail = [&](const char* text) {
-      check.failure = text;
+    const auto fail = [&](OutcomeKind kind) {
+      check.failure = outcomeText(kind);
+      check.failureKind = kind;
       check.failedRecord = check.records + 1;
       check.failedOffset = start;
     };
     // A payload too large to read is still a whole record: the path decides what it means.
     if (outcome != ReadOutcome::Record && outcome != ReadOutcome::TooLarge) {
-      fail(readFailureText(outcome));
+      fail(readFailure(outcome));
       break;
     }
     const RecordStep step = router.take(record);
     if (step.failure || outcome == ReadOutcome::TooLarge) {
-      fail(step.failure ? step.failure : readFailureText(outcome));
+      fail(step.failure ? *step.failure : readFailure(outcome));
       break;
     }
     ++check.records;

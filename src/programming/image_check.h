@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/firmware_image.h"
+#include "programming/outcome.h"
 
 namespace korvel {
 
@@ -31,6 +32,7 @@ struct ImageCheck {
   // The text the run would stop with, and where: the record's number (from 1, every kind
   // counted) and the offset of its first byte.
   std::optional<std::string> failure;
+  OutcomeKind failureKind = OutcomeKind::Done;
   std::uint64_t failedRecord = 0;
   std::uint64_t failedOffset = 0;
 
@@ -47,9 +49,9 @@ struct ImageCheck {
 };
 
 // Reads `image` from where it stands to its end, deciding each record as the run would.
-ImageCheck checkImage(FirmwareImage& image, bool viaBoot);
+[[nodiscard]] ImageCheck checkImage(FirmwareImage& image, bool viaBoot);
 
-// The run's text for a reader outcome other than a record or the end.
-const char* readFailureText(ReadOutcome outcome);
+// What stops the run at a reader outcome other than a record or the end.
+OutcomeKind readFailure(ReadOutcome outcome);
 
 }  // namespace korvel

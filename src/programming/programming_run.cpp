@@ -22,24 +22,28 @@ class DeviceProgrammer::Run {
         check_(check),
         router_(programmer.panel_.viaBoot()) {}
 
-  // The failure text, or nothing when the whole image went out.
-  std::optional<std::string> deliverImage() {
+  // What stopped the run, or nothing when the whole image went out.
+  std::optional<OutcomeKind> deliverImage() {
     for (;;) {
       panel_.restoreWaitCursor();
       ImageRecord record;
       const ReadOutcome outcome = image_.next(record);
       if (outcome == ReadOutcome::End) {
-        if (!sameStamp() || image_.digest() != check_.digest) return text::kFileChanged;
+        if (!sameStamp() || image_.digest() != check_.digest) return OutcomeKind::FileChanged;
         return std::nullopt;
       }
       if (outcome != ReadOutcome::Record) {
-        return sameStamp() ? readFailureText(outcome) : text::kFileChanged;
+        return sameStamp() ? readFailure(outcome) : OutcomeKind::FileChanged;
       }
       const RecordStep step = router_.take(record);
-      if (step.deliver && !readAsChecked(dataRecords_++)) return text::kFileChanged;
+      if (step.deliver && !readAsChecked(dataRecords_++)) return OutcomeKind::FileChanged;
       if (step.failure) return step.failure;
       if (step.deliver) {
-        if (auto failure = deliver(step, std::get<DataRecord>(record))) return failure;
+        const DataRecord& data = std::get<DataRecord>(record);
+        if (auto failure = deliver(step, data)) return failure;
+        bytesDone_ += data.length;
+        programmer_.report(RecordTaken{dataRecords_ - 1, bytesDone_, check_.dataBytes,
+                                       image_.position(), image_.size()});
       }
       panel_.setProgressPosition(static_cast<std::int64_t>(image_.position()));
       panel_.pumpMessages();
@@ -50,6 +54,7 @@ class DeviceProgrammer::Run {
   bool restoreAddress() {
     const auto prepared = router_.preparedAddress();
     if (router_.busAddress() == kNoBusAddress || !prepared || !preparedOk_) return true;
+    programmer_.report(PhaseStarted{Phase::Restoring});
     if (programmer_.restoreSubordinateAddress(*prepared, savedValue_)) return true;
     panel_.showWarning(text::kRestoreFailed);
     return false;
@@ -65,26 +70,34 @@ class DeviceProgrammer::Run {
     return (!checked || *checked == image_.digest()) && sameStamp();
   }
 
-  std::optional<std::string> deliver(const RecordStep& step, const DataRecord& data) {
+  std::optional<OutcomeKind> deliver(const RecordStep& step, const DataRecord& data) {
     if (auto failure = prepareTarget(step.prepare)) return failure;
     // The preparation takes seconds: the file may have been written meanwhile.
-    if (step.prepare != Preparation::None && !sameStamp()) return text::kFileChanged;
+    if (step.prepare != Preparation::None) {
+      if (!sameStamp()) return OutcomeKind::FileChanged;
+      programmer_.report(PhaseStarted{Phase::Sending, image_.size()});
+    }
     const bool sent = step.path == DeliveryPath::BootMonitor
                           ? programmer_.sendRawRecord(data.payload)
                           : programmer_.deliverRecord(data.type, data.payload);
     if (sent) return std::nullopt;
     const EchoLink* link = programmer_.link();
-    return link && link->lastSendTooLarge() ? text::kRecordExceedsPacket : text::kCommError;
+    return link && link->lastSendTooLarge() ? OutcomeKind::RecordExceedsPacket
+                                            : OutcomeKind::LinkLost;
   }
 
-  std::optional<std::string> prepareTarget(Preparation preparation) {
+  std::optional<OutcomeKind> prepareTarget(Preparation preparation) {
     switch (preparation) {
       case Preparation::EnterBootMonitor:
-        programmer_.enterBootMonitor();  // a device that did not switch fails at its first record
+        programmer_.report(PhaseStarted{Phase::EnteringBootMonitor});
+        // Deliberately not looked at: a device that did not switch fails at its first record,
+        // and one that switched without a good answer takes the records all the same.
+        (void)programmer_.enterBootMonitor();
         break;
       case Preparation::PrepareSubordinate:
+        programmer_.report(PhaseStarted{Phase::PreparingSubordinate});
         if (!programmer_.prepareSubordinate(*router_.preparedAddress(), savedValue_)) {
-          return text::kCommError;
+          return OutcomeKind::LinkLost;
         }
         preparedOk_ = true;
         break;
@@ -100,46 +113,56 @@ class DeviceProgrammer::Run {
   const ImageCheck& check_;
   RecordRouter router_;
   std::uint64_t dataRecords_ = 0;
+  std::uint64_t bytesDone_ = 0;
   bool preparedOk_ = false;
   SavedValue savedValue_{};
 };
 
-void DeviceProgrammer::programDevice() {
+Outcome DeviceProgrammer::programDevice() {
   lastRun_ = {};
   DeviceLockScope lock(*this);
-  if (lock.busy()) return panel_.showWarning(text::kAnotherCopyRunning);
-  askDeviceInfo();
+  if (lock.busy()) {
+    const Outcome busy = outcomeOf(OutcomeKind::AnotherCopyRunning);
+    panel_.showWarning(busy.text);
+    report(Finished{busy});
+    return busy;
+  }
+  // The run goes on whatever the query found: the run has its own checks, and the query's
+  // text is all the operator needs from it.
+  (void)askDeviceInfo();
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
-  bool opened = true;
-  const auto failure = runImage(opened);
-  if (failure) panel_.showWarning(*failure);
-  if (!opened) panel_.showWarning(text::kOpenFailed);
+  const Outcome outcome = runImage();
+  // A failed restore has shown its message already.
+  if (!outcome.succeeded() && outcome.kind != OutcomeKind::RestoreFailed) {
+    panel_.showWarning(outcome.text);
+  }
   // An image that could not be opened leaves the bar where the information query left it.
-  if (opened) panel_.setProgressPosition(0);
+  if (outcome.kind != OutcomeKind::FileCannotOpen) panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
+  report(Finished{outcome});
+  return outcome;
 }
 
-// Everything between disabling and enabling the inputs: the failure to show, if any. The image is
-// closed by the time it returns.
-std::optional<std::string> DeviceProgrammer::runImage(bool& opened) {
-  if (auto blocker = conversationBlocker()) return blocker;
+// Everything between disabling and enabling the inputs. The image is closed by the time it
+// returns.
+Outcome DeviceProgrammer::runImage() {
+  if (auto blocker = conversationBlocker()) return *blocker;
   auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
-  opened = image.has_value();
-  if (!image) return std::nullopt;
+  if (!image) return outcomeOf(OutcomeKind::FileCannotOpen);
   panel_.setProgressRange(0, static_cast<std::int64_t>(image->size()));
   // Nothing goes to the device before the whole image has been found good.
+  report(PhaseStarted{Phase::ImageCheck});
   const ImageCheck check = checkImage(*image, panel_.viaBoot());
-  if (check.failure) return check.failure;
-  if (!image->rewind()) return text::kReadFailed;
+  if (check.failure) return {check.failureKind, *check.failure};
+  if (!image->rewind()) return outcomeOf(OutcomeKind::FileRead);
   ring_.forgetEarlierRecords();
   Run run(*this, *image, check);
-  if (auto failure = run.deliverImage()) return failure;
-  // A failed restore shows its own message; the run then ends like one that succeeded.
-  lastRun_ = {run.restoreAddress(), check.records, check.dataRecords, check.dataBytes,
-              check.target};
-  return std::nullopt;
+  if (auto failure = run.deliverImage()) return outcomeOf(*failure);
+  const bool restored = run.restoreAddress();
+  lastRun_ = {restored, check.records, check.dataRecords, check.dataBytes, check.target};
+  return restored ? Outcome{} : outcomeOf(OutcomeKind::RestoreFailed);
 }
 
 }  // namespace korvel

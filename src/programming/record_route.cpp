@@ -2,8 +2,6 @@
 
 #include <variant>
 
-#include "common/texts.h"
-
 namespace korvel {
 
 RecordStep RecordRouter::take(const ImageRecord& record) {
@@ -21,7 +19,7 @@ RecordStep RecordRouter::takeData(const DataRecord& data) {
   step.path = busAddress_ == kNoBusAddress ? DeliveryPath::BootMonitor : DeliveryPath::Subordinate;
   const bool boot = step.path == DeliveryPath::BootMonitor;
   if (data.length > (boot ? kMaxBootRecord : kMaxBusRecord)) {
-    step.failure = text::kRecordTooLong;
+    step.failure = OutcomeKind::RecordTooLong;
     return step;
   }
   if (!firstTarget_) {
@@ -29,14 +27,14 @@ RecordStep RecordRouter::takeData(const DataRecord& data) {
     if (boot) {
       step.prepare = Preparation::EnterBootMonitor;
     } else if (viaBoot_) {
-      step.failure = text::kSubordinateViaBoot;
+      step.failure = OutcomeKind::SubordinateViaBoot;
       return step;
     } else {
       step.prepare = Preparation::PrepareSubordinate;
       preparedAddress_ = busAddress_;
     }
   }
-  if (boot && data.type != kBootMonitorRecordType) step.failure = text::kUnsupportedPacketType;
+  if (boot && data.type != kBootMonitorRecordType) step.failure = OutcomeKind::PacketType;
   return step;
 }
 

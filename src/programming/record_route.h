@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "image/firmware_image.h"
+#include "programming/outcome.h"
 
 namespace korvel {
 
@@ -15,7 +16,7 @@ struct RecordStep {
   bool deliver = false;  // a data record that goes to the target
   DeliveryPath path = DeliveryPath::BootMonitor;
   Preparation prepare = Preparation::None;  // what the target needs first, at the first data record
-  const char* failure = nullptr;            // the run must stop here, with this text
+  std::optional<OutcomeKind> failure;       // the run must stop here, for this
 };
 
 // Decides, record by record, the delivery path, the preparation and what stops a run. The check

@@ -1,6 +1,6 @@
 #include "link/bus_command.h"
 #include "link/device_protocol.h"
-#include "link/frame_header.h"
+#include "link/device_replies.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
@@ -11,7 +11,6 @@ constexpr std::uint32_t kAfterFailedRecordMs = 100;
 constexpr std::uint32_t kBeforeRecordMs = 10;
 // Room for the subordinate's answer behind the forwarded record.
 constexpr std::uint32_t kRecordAreaExtra = 60 + bus::kHeaderSize;
-constexpr std::uint16_t kLengthWithoutResendByte = reply::kMinLength;
 
 }  // namespace
 
@@ -24,10 +23,10 @@ int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
     // Refused for its size: every further attempt would be too.
     if (!reply && link_ && link_->lastSendTooLarge()) return -1;
     if (isGood(reply)) {
-      if (getLe16(*reply, FrameHeader::kLengthOffset) <= kLengthWithoutResendByte) return 0;
-      const std::uint8_t resend = (*reply)[bus::kResendByteOffset];
-      if (resend & 1) return (resend >> 1) & 3;
+      const BusRecordAck ack = BusRecordAck::parse(replyBody(*reply));
+      if (ack.taken()) return static_cast<int>(ack.resendCount());
     }
+    reportFailedAttempt(Request::BusRecord, attempt, kRecordAttempts);
     pauses_.pause(kAfterFailedRecordMs);
   }
   return -1;
@@ -43,7 +42,9 @@ bool DeviceProgrammer::deliverRecord(std::uint8_t type, ByteView payload) {
   // Sending only some of the wanted records would leave a gap that the subordinate then
   // acknowledges as whole.
   if (static_cast<unsigned>(wanted) > resendable) return false;
-  return wanted == 0 || resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
+  if (wanted == 0) return true;
+  report(ResendRequested{static_cast<unsigned>(wanted)});
+  return resendFromRing(static_cast<unsigned>(wanted), type, payload, stored);
 }
 
 // Sends again the `count` records before the current one, oldest first, then the current one.

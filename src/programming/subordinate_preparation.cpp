@@ -2,7 +2,7 @@
 
 #include "link/bus_command.h"
 #include "link/device_protocol.h"
-#include "link/frame_header.h"
+#include "link/device_replies.h"
 #include "programming/device_programmer.h"
 
 namespace korvel {
@@ -14,9 +14,6 @@ constexpr int kQueryAttempts = 10;
 constexpr std::uint32_t kPreparationPauseMs = 1000;
 constexpr std::uint32_t kRestoreRetryPauseMs = 777;
 constexpr std::uint32_t kAfterRestoreStartMs = 4000;
-
-constexpr std::uint16_t kLengthHoldingSavedValue =
-    bus::kSavedValueOffset + bus::kSavedValueSize - FrameHeader::kSize;
 
 Bytes withTail(Bytes command, std::initializer_list<std::uint8_t> tail) {
   command.insert(command.end(), tail);
@@ -32,12 +29,15 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
     const Bytes query = busCommand(address, bus::kQuery);
     for (int attempt = 0; attempt < kQueryAttempts && !reply; ++attempt) {
       reply = sendCommand(query, kQueryArea);
+      if (!reply) reportFailedAttempt(Request::SubordinateQuery, attempt, kQueryAttempts);
     }
   }
   std::uint8_t leaveFrom = address;
   // A short reply does not hold the value, whatever its status says.
-  if (isGood(reply) && getLe16(*reply, FrameHeader::kLengthOffset) >= kLengthHoldingSavedValue) {
-    std::copy_n(reply->begin() + bus::kSavedValueOffset, savedValue.size(), savedValue.begin());
+  const auto answer =
+      isGood(reply) ? SubordinateQueryReply::parse(replyBody(*reply)) : std::nullopt;
+  if (answer) {
+    savedValue = answer->savedValue;
   } else {
     savedValue.fill(0);
     leaveFrom = bus::kProgrammingAddress;
@@ -50,12 +50,13 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
   return isGood(sendCommand(busCommand(bus::kProgrammingAddress, bus::kReady), kCommandArea));
 }
 
-std::optional<ByteView> DeviceProgrammer::sendWithRetries(ByteView command,
+std::optional<ByteView> DeviceProgrammer::sendWithRetries(Request request, ByteView command,
                                                           std::uint32_t areaLength, int attempts,
                                                           std::uint32_t pauseAfterFailureMs) {
   for (int attempt = 0; attempt < attempts; ++attempt) {
     auto reply = sendCommand(command, areaLength);
     if (isGood(reply)) return reply;
+    reportFailedAttempt(request, attempt, attempts);
     pauses_.pause(pauseAfterFailureMs);
   }
   return std::nullopt;
@@ -65,21 +66,26 @@ bool DeviceProgrammer::restoreSubordinateAddress(std::uint8_t address,
                                                  const SavedValue& savedValue) {
   const std::uint8_t at = bus::kProgrammingAddress;
   const auto& s = savedValue;
-  struct Phase {
+  struct Step {
+    Request request;
     Bytes command;
     std::uint32_t area;
     int attempts;
   };
   // The last phase counts only the address; the three bytes after it still hold the value.
-  const Phase phases[] = {
-      {withTail(busCommand(at, bus::kRestoreStart), {0, 0, 0, 0}), kCommandArea, 10},
-      {withTail(busCommand(at, bus::kQuery), {0, 0, 0, 0}), kQueryArea, 10},
-      {busCommand(at, bus::kHandBack, s), kCommandArea, 8},
-      {withTail(busCommand(at, bus::kSetAddress, Bytes{address}), {s[1], s[2], s[3]}), kCommandArea, 8},
+  const Step steps[] = {
+      {Request::RestoreStart, withTail(busCommand(at, bus::kRestoreStart), {0, 0, 0, 0}),
+       kCommandArea, 10},
+      {Request::RestoreQuery, withTail(busCommand(at, bus::kQuery), {0, 0, 0, 0}), kQueryArea, 10},
+      {Request::HandBack, busCommand(at, bus::kHandBack, s), kCommandArea, 8},
+      {Request::SetAddress,
+       withTail(busCommand(at, bus::kSetAddress, Bytes{address}), {s[1], s[2], s[3]}), kCommandArea,
+       8},
   };
-  for (std::size_t i = 0; i < std::size(phases); ++i) {
-    const Phase& phase = phases[i];
-    if (!sendWithRetries(phase.command, phase.area, phase.attempts, kRestoreRetryPauseMs)) {
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
+    if (!sendWithRetries(step.request, step.command, step.area, step.attempts,
+                         kRestoreRetryPauseMs)) {
       return false;
     }
     if (i == 0) pauses_.pause(kAfterRestoreStartMs);

@@ -17,24 +17,24 @@ constexpr char kInfoLines[] = "'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MA
 
 class CliPanelTest : public ::testing::Test {
  protected:
-  // What the programming run does to the panel: the query's attempts and text, then the image.
+  // What the programming run tells the panel: the query's attempts and text, then the image.
   void queryThenProgram(CliPanel& panel, bool fail) {
-    panel.setProgressRange(0, 10);
-    panel.setProgressPosition(0);
+    panel.onEvent(PhaseStarted{Phase::InformationQuery, 10});
     environment.clock += 5s;
-    panel.setProgressPosition(1);
+    panel.onEvent(AttemptFailed{Request::DeviceInfo, 1, true});
     panel.setInfoText(kInfo);
-    panel.setProgressPosition(0);
-    panel.setProgressRange(0, 4000);
-    for (int position = 1000; position <= 4000; position += 1000) {
+    panel.onEvent(PhaseStarted{Phase::ImageCheck});
+    panel.onEvent(PhaseStarted{Phase::EnteringBootMonitor});
+    panel.onEvent(PhaseStarted{Phase::Sending, 4000});
+    for (std::uint64_t position = 1000; position <= 4000; position += 1000) {
       environment.clock += 1s;
-      panel.setProgressPosition(position);
+      panel.onEvent(RecordTaken{position / 1000 - 1, position - 100, 3600, position, 4000});
       if (fail && position == 2000) {
         panel.showWarning("Ошибка связи");
         break;
       }
     }
-    panel.setProgressPosition(0);
+    panel.onEvent(Finished{fail ? outcomeOf(OutcomeKind::LinkLost) : Outcome{}});
     panel.endProgress();
   }
 
@@ -65,6 +65,24 @@ TEST_F(CliPanelTest, OnATerminalTheQueryLineGoesAndTheImageLineStays) {
   // The run's reset to 0 ends the line at the last position, it does not draw a 0 %.
   EXPECT_TRUE(text.ends_with("4000/4000 bytes  1000 B/s\x1b[K\n")) << text;
   EXPECT_EQ(text.find("%  0/4000 bytes"), std::string::npos);
+}
+
+// The window's bar moves with the panel calls; the terminal's follows the events alone.
+TEST_F(CliPanelTest, OnATerminalTheBarIgnoresTheWindowsBarCalls) {
+  environment.terminal = true;
+  CliPanel panel({}, err, environment, &out);
+  panel.setProgressRange(0, 10);
+  panel.setProgressPosition(3);
+  panel.setProgressRange(0, 4000);
+  panel.setProgressPosition(4000);
+  panel.endProgress();
+  EXPECT_EQ(err.str(), "");
+  // A failed attempt that is not retried, or of another request, does not move the query's line.
+  panel.onEvent(PhaseStarted{Phase::InformationQuery, 10});
+  panel.onEvent(AttemptFailed{Request::SubordinateQuery, 2, true});
+  panel.onEvent(AttemptFailed{Request::DeviceInfo, 10, false});
+  panel.onEvent(Finished{outcomeOf(OutcomeKind::NoAnswer)});
+  EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(CliPanelTest, AMessageBoxStartsOnALineOfItsOwn) {

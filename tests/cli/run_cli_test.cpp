@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
+#include <string_view>
 
+#include "cli/cli_commands.h"
 #include "cli_test_environment.h"
 #include "common/texts.h"
 #include "devsim/image_builder.h"
@@ -95,6 +98,25 @@ TEST_F(RunCliTest, AnUnknownCommandIsNamedWithAOneLineUsage) {
   // Even a word made to play with the terminal is shown, not obeyed.
   EXPECT_EQ(runCliWith(environment, {"\x1b[2J"}).err.substr(0, 38),
             "korvel-cli: unknown command '\\x1B[2J'\n");
+}
+
+// A subcommand is a row of the table: its word leads to its own help, and the one-line usage
+// names it.
+TEST_F(RunCliTest, EveryCommandOfTheTableIsReachedByItsWord) {
+  const auto commands = makeCliCommands();
+  ASSERT_EQ(commands.size(), 4u);
+  const std::string usage = runCliWith(environment, {"flash"}).err;
+  std::set<std::string_view> words;
+  for (const auto& command : commands) {
+    EXPECT_TRUE(words.insert(command->name()).second) << command->name();
+    const std::string word(command->name());
+    const CliResult help = runCliWith(environment, {word, "--help"});
+    EXPECT_EQ(help.exitCode, kExitSuccess) << word;
+    EXPECT_NE(help.out.find("Usage: korvel-cli " + word + " [OPTIONS]"), std::string::npos)
+        << help.out;
+    EXPECT_NE(help.out.find(std::string(command->description())), std::string::npos) << help.out;
+    EXPECT_NE(usage.find(word), std::string::npos) << usage;
+  }
 }
 
 TEST_F(RunCliTest, VersionIsTheProgramsOwn) {

@@ -30,21 +30,22 @@ Bytes record(FuzzInput& input) {
   return samplePayload(length, input.byte());
 }
 
+// The procedures' results do not matter here, only that no reply makes them misbehave.
 void bootMonitorPath(DeviceProgrammer& programmer, FuzzInput& input) {
-  programmer.enterBootMonitor();
+  (void)programmer.enterBootMonitor();
   for (int records = 1 + input.byte() % 4; records > 0; --records) {
-    programmer.sendRawRecord(record(input));
+    (void)programmer.sendRawRecord(record(input));
   }
 }
 
 void subordinatePath(DeviceProgrammer& programmer, FuzzInput& input) {
   SavedValue saved{};
   const std::uint8_t address = input.byte();
-  programmer.prepareSubordinate(address, saved);
+  (void)programmer.prepareSubordinate(address, saved);
   for (int records = 1 + input.byte() % 6; records > 0; --records) {
-    programmer.deliverRecord(input.byte(), record(input));
+    (void)programmer.deliverRecord(input.byte(), record(input));
   }
-  programmer.restoreSubordinateAddress(address, saved);
+  (void)programmer.restoreSubordinateAddress(address, saved);
 }
 
 // A small image of either kind; its replies still come from the input.

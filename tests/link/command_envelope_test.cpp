@@ -119,5 +119,21 @@ TEST(BusCommandTest, CountWrapsForLongArguments) {
   EXPECT_EQ(busCommand(0xFE, 9, Bytes(254, 0))[1], 0x00);
 }
 
+TEST(EnvelopeSealTest, CoversLengthCredentialsAndTheWholeArea) {
+  const std::uint8_t command[] = {0x03};
+  const Bytes frame = frameFor(command, 128);
+  const ByteView env = envelopeOf(frame);
+  EXPECT_TRUE(envelopeSealIntact(env));
+  for (const std::size_t at :
+       {std::size_t{0}, std::size_t{2}, std::size_t{4}, std::size_t{36}, env.size() - 1}) {
+    Bytes broken(env.begin(), env.end());
+    broken[at] ^= 0x01;
+    EXPECT_FALSE(envelopeSealIntact(broken)) << at;
+  }
+  // An area length past the envelope's end is no envelope, rather than a read past it.
+  EXPECT_FALSE(envelopeSealIntact(env.first(env.size() - 1)));
+  EXPECT_FALSE(envelopeSealIntact(env.first(20)));
+}
+
 }  // namespace
 }  // namespace korvel

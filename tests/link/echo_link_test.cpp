@@ -15,7 +15,8 @@ constexpr std::uint32_t kToken = 0xA5C3F00F;
 Bytes requestFrame(std::uint16_t length) {
   Bytes frame(FrameHeader::kSize + length, 0);
   putLe16(frame, FrameHeader::kLengthOffset, length);
-  for (std::size_t i = FrameHeader::kSize; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(i);
+  for (std::size_t i = FrameHeader::kSize; i < frame.size(); ++i)
+    frame[i] = static_cast<std::uint8_t>(i);
   return frame;
 }
 
@@ -74,7 +75,7 @@ TEST_F(EchoLinkTest, ShortRequestCanNeverBeAnswered) {
 
 TEST_F(EchoLinkTest, TokenMustBeTheExactComplement) {
   Bytes frame = requestFrame(77);
-  service.reply(deviceReply(77, kToken));               // echoed unchanged
+  service.reply(deviceReply(77, kToken));                // echoed unchanged
   service.reply(deviceReply(77, ~kToken ^ 0x00010000));  // one bit off
   EXPECT_FALSE(link.request(frame, 1000, 2));
   service.reply(deviceReply(77));
@@ -125,15 +126,15 @@ TEST_F(EchoLinkTest, NoAttemptsSendNothing) {
 
 TEST_F(EchoLinkTest, ReplyBufferGrowsAndIsReused) {
   service.responder = [](ByteView) { return std::nullopt; };
-  link.send(Bytes(89, 0), 1000);
+  EXPECT_FALSE(link.send(Bytes(89, 0), 1000));
   EXPECT_EQ(link.replyBufferSize(), 117u);
-  link.send(Bytes(176, 0), 1000);
+  EXPECT_FALSE(link.send(Bytes(176, 0), 1000));
   EXPECT_EQ(link.replyBufferSize(), 204u);
-  link.send(Bytes(89, 0), 1000);
+  EXPECT_FALSE(link.send(Bytes(89, 0), 1000));
   EXPECT_EQ(link.replyBufferSize(), 204u);
   EXPECT_EQ(link.lastReplyRoom(), 117u);
   EXPECT_EQ(service.sent.back().replyRoom, 89u);
-  link.send(Bytes(3, 0), 1000);
+  EXPECT_FALSE(link.send(Bytes(3, 0), 1000));
   EXPECT_EQ(link.lastReplyRoom(), 36u);
 }
 

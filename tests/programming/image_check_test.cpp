@@ -84,7 +84,7 @@ TEST_F(ImageCheckTest, TheRouterDecidesPathAndPreparationOnce) {
   step = router.take(data);
   EXPECT_EQ(step.prepare, Preparation::None);  // the target was prepared at the first record
   EXPECT_EQ(step.path, DeliveryPath::Subordinate);
-  EXPECT_EQ(step.failure, nullptr);
+  EXPECT_EQ(step.failure, std::nullopt);
   EXPECT_EQ(router.preparedAddress(), std::nullopt);
 
   RecordRouter bus(false);

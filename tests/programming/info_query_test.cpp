@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string_view>
+
 #include "common/texts.h"
 #include "programmer_fixture.h"
+#include "support/recording_observer.h"
 
 namespace korvel {
 namespace {
@@ -32,8 +36,8 @@ TEST_F(InfoQueryTest, NumbersAtTheirLimits) {
     });
   });
   programmer.queryDeviceInfo();
-  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" + std::string(32, 'Z') +
-                            "'\r\nv255.255");
+  EXPECT_EQ(panel.info, "''\r\nBoard Id=0x0000ABCD №1.65535 Boot v10.3\r\n'" +
+                            std::string(32, 'Z') + "'\r\nv255.255");
 }
 
 TEST_F(InfoQueryTest, DeviceTextsAreCp1251) {
@@ -118,6 +122,76 @@ TEST_F(InfoQueryTest, NoIcmpAccessExplainsTheFix) {
   EXPECT_EQ(panel.info, std::string(text::kNoIcmpAccess) +
                             "\r\nsocket: Permission denied\r\nallow ping sockets");
   EXPECT_TRUE(echo.sent.empty());
+}
+
+// The outcome tells what happened; its text is the information box's.
+TEST_F(InfoQueryTest, EveryQueryEndsInAnOutcomeThatCarriesTheBoxsText) {
+  const auto expectOutcome = [&](const Outcome& outcome, OutcomeKind kind) {
+    EXPECT_EQ(outcome.kind, kind) << outcomeName(outcome.kind);
+    EXPECT_EQ(outcome.text, panel.info);
+  };
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::NoAnswer);
+  answerCommands([](const SentCommand&, ByteView request) { return test::replyTo(request, 2); });
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::DeviceError);
+  answerCommands([](const SentCommand&, ByteView request) {
+    return test::replyTo(request, 1, 77, test::writeSampleInfo);
+  });
+  const Outcome done = programmer.queryDeviceInfo();
+  expectOutcome(done, OutcomeKind::Done);
+  EXPECT_TRUE(done.succeeded());
+  EXPECT_EQ(done.text.substr(0, 6), "'BOOT'");
+
+  panel.loginText = std::string(31, 'a');
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::CredentialsTooLong);
+  panel.loginText = "оператор";
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::CredentialsBadCharacter);
+  panel.loginText = "admin";
+  echo.refuseWith = {EchoFailureKind::NotPermitted, 13, "denied", ""};
+  expectOutcome(programmer.queryDeviceInfo(), OutcomeKind::NoIcmpAccess);
+}
+
+TEST(OutcomeTest, NamesAreDistinctAndOnlyDoneSucceeds) {
+  std::set<std::string_view> names;
+  for (int i = 0; i <= static_cast<int>(OutcomeKind::RestoreFailed); ++i) {
+    const auto kind = static_cast<OutcomeKind>(i);
+    EXPECT_TRUE(names.insert(outcomeName(kind)).second) << outcomeName(kind);
+    EXPECT_EQ(outcomeOf(kind).succeeded(), kind == OutcomeKind::Done);
+    EXPECT_EQ(std::string_view(outcomeText(kind)).empty(), kind == OutcomeKind::Done);
+  }
+  EXPECT_EQ(outcomeName(OutcomeKind::Done), "ok");
+}
+
+TEST_F(InfoQueryTest, EachUnansweredAttemptIsAnEventAndTheLastIsNotRetried) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  programmer.queryDeviceInfo();
+  ASSERT_EQ(observer.events.size(), 12u);
+  EXPECT_EQ(observer.all<PhaseStarted>().front().phase, Phase::InformationQuery);
+  EXPECT_EQ(observer.all<PhaseStarted>().front().total, 10u);
+  const auto failed = observer.all<AttemptFailed>();
+  ASSERT_EQ(failed.size(), 10u);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(failed[i].request, Request::DeviceInfo);
+    EXPECT_EQ(failed[i].attempt, i + 1);
+    EXPECT_EQ(failed[i].retried, i < 9);
+  }
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome.kind, OutcomeKind::NoAnswer);
+
+  observer.events.clear();
+  int echoes = 0;
+  answerCommands([&](const SentCommand&, ByteView request) -> std::optional<Bytes> {
+    if (++echoes <= 5) return std::nullopt;  // the first attempt's five echoes
+    return test::replyTo(request, 1, 77, test::writeSampleInfo);
+  });
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(observer.all<AttemptFailed>().size(), 1u);
+  const auto read = observer.all<DeviceInfoRead>();
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].info.boardId, 0x12ABu);
+  EXPECT_EQ(read[0].info.serial, (3u << 16) | 7);
+  EXPECT_EQ(read[0].info.text1, "BOOT");
+  EXPECT_EQ(read[0].info.programVersion, 0x0205);
+  EXPECT_TRUE(std::get<Finished>(observer.events.back()).outcome.succeeded());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "common/texts.h"
@@ -10,6 +11,7 @@
 #include "image/firmware_image.h"
 #include "programming/device_programmer.h"
 #include "support/recording_locks.h"
+#include "support/recording_observer.h"
 #include "support/recording_panel.h"
 #include "support/recording_pauses.h"
 #include "support/temp_file.h"
@@ -30,7 +32,18 @@ class ProgrammingRunTest : public ::testing::Test {
  protected:
   void runImage(const Bytes& bytes) {
     panel.path = dir.write("image.qlxfw", bytes).string();
-    programmer.programDevice();
+    outcome = programmer.programDevice();
+  }
+
+  // The run's outcome is `kind`, and its text is the one message the run showed (none when done).
+  void expectOutcome(OutcomeKind kind) {
+    EXPECT_EQ(outcome.kind, kind) << outcomeName(outcome.kind);
+    if (kind == OutcomeKind::Done) {
+      EXPECT_TRUE(panel.warnings.empty());
+      EXPECT_EQ(outcome.text, "");
+    } else {
+      EXPECT_EQ(panel.warnings, std::vector<std::string>{outcome.text});
+    }
   }
 
   // Payloads of `count` records of `size` bytes, and their bytes end to end.
@@ -92,6 +105,7 @@ class ProgrammingRunTest : public ::testing::Test {
   test::TempDir dir;
   std::vector<Bytes> records;
   Bytes expected;
+  Outcome outcome;
 };
 
 TEST_F(ProgrammingRunTest, BootImageEndsUpInTheDevice) {
@@ -439,6 +453,142 @@ TEST_F(ProgrammingRunTest, LostRepliesDoNotDoubleRecords) {
   runImage(bootImage());
   EXPECT_TRUE(panel.warnings.empty());
   EXPECT_EQ(device.programmedData(), expected);
+}
+
+// Each way a run ends is told apart by its outcome, whatever the message says.
+TEST_F(ProgrammingRunTest, EveryRunEndsInAnOutcomeThatCarriesItsMessage) {
+  makeRecords(3, 100);
+  const auto fresh = [&] {
+    panel.warnings.clear();
+    device.faults().clear();
+    device.restart();  // out of the boot monitor a boot run left it in
+  };
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::Done);
+  fresh();
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::Done);
+  fresh();
+  runImage(bootImage(13));
+  expectOutcome(OutcomeKind::PacketType);
+  fresh();
+  runImage(ImageBuilder().name("X").raw({0x42}).bytes());
+  expectOutcome(OutcomeKind::FileFormat);
+  fresh();
+  runImage(ImageBuilder().data(12, samplePayload(65496, 1)).bytes());
+  expectOutcome(OutcomeKind::RecordTooLong);
+  fresh();
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x0B});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::RestoreFailed);
+  EXPECT_EQ(outcome.text, text::kRestoreFailed);
+  fresh();
+  device.faults().dropRequests(everyRequest(1), {FaultMatch::Target::BusRecord});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::LinkLost);
+  fresh();
+  panel.viaBootChecked = true;
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::SubordinateViaBoot);
+  fresh();
+  panel.viaBootChecked = false;
+  panel.path = "";
+  outcome = programmer.programDevice();
+  expectOutcome(OutcomeKind::FileCannotOpen);
+  fresh();
+  panel.loginText = std::string(31, 'a');
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::CredentialsTooLong);
+  fresh();
+  panel.loginText = "оператор";
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::CredentialsBadCharacter);
+}
+
+TEST_F(ProgrammingRunTest, ABlockedRunHasItsOwnOutcome) {
+  makeRecords(1, 100);
+  test::RecordingLocks locks;
+  locks.busy = true;
+  programmer.setDeviceLocks(&locks);
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::AnotherCopyRunning);
+  panel.warnings.clear();
+  programmer.setDeviceLocks(nullptr);
+  echo.refuseOpening({EchoFailureKind::NotPermitted, 1, "Operation not permitted", "fix"});
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::NoIcmpAccess);
+  EXPECT_TRUE(outcome.text.ends_with("\r\nOperation not permitted\r\nfix")) << outcome.text;
+}
+
+TEST_F(ProgrammingRunTest, ABootRunTellsItsPhasesAndEveryRecordInOrder) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  makeRecords(3, 100);
+  runImage(bootImage());
+  EXPECT_EQ(observer.phases(), (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck,
+                                                   Phase::EnteringBootMonitor, Phase::Sending}));
+  const auto sending = observer.all<PhaseStarted>().back();
+  const auto fileSize = std::filesystem::file_size(panel.path);
+  EXPECT_EQ(sending.total, fileSize);
+  const auto taken = observer.all<RecordTaken>();
+  ASSERT_EQ(taken.size(), 3u);
+  for (std::size_t i = 0; i < taken.size(); ++i) {
+    EXPECT_EQ(taken[i].index, i);
+    EXPECT_EQ(taken[i].bytesDone, 100 * (i + 1));
+    EXPECT_EQ(taken[i].bytesTotal, 300u);
+    EXPECT_EQ(taken[i].fileSize, fileSize);
+  }
+  EXPECT_LT(taken[0].filePosition, taken[1].filePosition);
+  EXPECT_EQ(taken[2].filePosition, fileSize);
+  ASSERT_TRUE(std::holds_alternative<Finished>(observer.events.back()));
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome, Outcome{});
+  EXPECT_TRUE(observer.all<AttemptFailed>().empty());
+}
+
+TEST_F(ProgrammingRunTest, ASubordinateRunTellsResendsRetriesAndTheRestore) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  makeRecords(6, 200);
+  // The first record's first attempt goes unanswered (all five echoes); the fourth record is
+  // answered with a request for two records again.
+  device.faults().dropRequests(firstRequests(5), {FaultMatch::Target::BusRecord});
+  device.faults().answerResendByte(0x05, onlyRequest(9), {FaultMatch::Target::BusRecord});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::Done);
+  EXPECT_EQ(observer.phases(),
+            (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck,
+                                Phase::PreparingSubordinate, Phase::Sending, Phase::Restoring}));
+  const auto resends = observer.all<ResendRequested>();
+  ASSERT_EQ(resends.size(), 1u);
+  EXPECT_EQ(resends[0].count, 2u);
+  const auto failed = observer.all<AttemptFailed>();
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0].request, Request::BusRecord);
+  EXPECT_EQ(failed[0].attempt, 1);
+  EXPECT_TRUE(failed[0].retried);
+  EXPECT_EQ(observer.all<RecordTaken>().size(), 6u);
+  EXPECT_EQ(observer.all<RecordTaken>().back().bytesDone, 1200u);
+}
+
+TEST_F(ProgrammingRunTest, AFailedRunEndsItsEventsWithItsOutcome) {
+  test::RecordingObserver observer;
+  programmer.setProgressObserver(&observer);
+  makeRecords(2, 100);
+  device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x0B});
+  runImage(subordinateImage());
+  const auto failed = observer.all<AttemptFailed>();
+  ASSERT_EQ(failed.size(), 10u);  // the restore's first step, ten times
+  EXPECT_EQ(failed.front().request, Request::RestoreStart);
+  EXPECT_EQ(failed.back().attempt, 10);
+  EXPECT_FALSE(failed.back().retried);
+  ASSERT_TRUE(std::holds_alternative<Finished>(observer.events.back()));
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome,
+            outcomeOf(OutcomeKind::RestoreFailed));
+
+  observer.events.clear();
+  runImage(bootImage(13));
+  EXPECT_EQ(observer.phases(), (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck}));
+  EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome.kind, OutcomeKind::PacketType);
 }
 
 }  // namespace

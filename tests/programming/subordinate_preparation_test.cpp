@@ -56,12 +56,14 @@ TEST_F(SubordinatePreparationTest, FailedQueryMeansZerosAndTheProgrammingAddress
 
 TEST_F(SubordinatePreparationTest, ShortQueryReplyDoesNotHoldTheValue) {
   answerCommands([](const SentCommand&, ByteView request) {
-    return test::replyTo(request, 1, 112, [](Bytes& reply) { std::fill(reply.begin() + 13, reply.end(), 0x77); });
+    return test::replyTo(request, 1, 112,
+                         [](Bytes& reply) { std::fill(reply.begin() + 13, reply.end(), 0x77); });
   });
   SavedValue saved = kValue;
   EXPECT_TRUE(programmer.prepareSubordinate(5, saved));
   EXPECT_EQ(saved, SavedValue{});
-  EXPECT_EQ(addressAndCode(sentCommands()[1]), std::make_pair(std::uint8_t{0xFE}, std::uint8_t{0x07}));
+  EXPECT_EQ(addressAndCode(sentCommands()[1]),
+            std::make_pair(std::uint8_t{0xFE}, std::uint8_t{0x07}));
 }
 
 TEST_F(SubordinatePreparationTest, SilentSubordinateStillGetsAllThreeSteps) {
@@ -82,7 +84,7 @@ TEST_F(SubordinatePreparationTest, ReplacesTheLink) {
   programmer.queryDeviceInfo();
   const auto firstToken = programmer.link()->sessionToken();
   SavedValue saved{};
-  programmer.prepareSubordinate(5, saved);
+  EXPECT_TRUE(programmer.prepareSubordinate(5, saved));
   const auto commands = sentCommands();
   EXPECT_NE(commands[1].token, firstToken);
   EXPECT_EQ(commands[1].sequence, 0u);

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "devsim/request_frame.h"
-#include "link/crc16.h"
-#include "link/device_protocol.h"
+#include "link/device_replies.h"
 #include "link/frame_header.h"
+#include "link/frame_seal.h"
 
 namespace korvel::soak {
 namespace {
@@ -23,12 +23,11 @@ std::optional<unsigned> takenWithResends(ByteView reply, ByteView request) {
   const bool linkTakesIt = reply.size() == FrameHeader::kSize + header.length &&
                            header.length >= reply::kMinLength && header.length <= asked.length &&
                            header.token == static_cast<std::uint32_t>(~asked.token) &&
-                           header.checksum == Crc16(reply.subspan(FrameHeader::kLengthOffset));
-  if (!linkTakesIt || reply[reply::kStatusOffset] != reply::kStatusOk) return std::nullopt;
-  if (header.length == reply::kMinLength) return 0u;
-  const std::uint8_t resendByte = reply[bus::kResendByteOffset];
-  if ((resendByte & 1) == 0) return std::nullopt;
-  return static_cast<unsigned>((resendByte >> 1) & 3);
+                           frameSealIntact(reply);
+  if (!linkTakesIt || !replyStatusOk(replyBody(reply))) return std::nullopt;
+  const BusRecordAck ack = BusRecordAck::parse(replyBody(reply));
+  if (!ack.taken()) return std::nullopt;
+  return ack.resendCount();
 }
 
 }  // namespace

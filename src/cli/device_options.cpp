@@ -1,0 +1,72 @@
+#include "cli/device_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+
+#include "cli/dotted_address.h"
+#include "cli/terminal_text.h"
+
+namespace korvel {
+namespace {
+
+const CLI::Validator& dottedAddress() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (parseDottedAddress(text)) return {};
+        return "'" + text + "' is not four dotted decimal numbers 0 to 255";
+      },
+      "");
+  return validator;
+}
+
+// The first line of standard input without its line ending, "\n" or "\r\n".
+std::optional<std::string> readPasswordLine(std::istream& in) {
+  std::string line;
+  if (!std::getline(in, line) && line.empty()) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+void DeviceOptions::addTo(CLI::App& command) {
+  command.add_option("--ip", address, "IPv4 address of the device")
+      ->required()
+      ->type_name("A.B.C.D")
+      ->check(dottedAddress());
+  command.add_option("--login", login, "login of the device's web interface")->type_name("LOGIN");
+  auto* passwordOption =
+      command.add_option("--password", password, "password of the web interface")
+          ->type_name("PASSWORD");
+  auto* passwordStdin = command.add_flag(
+      "--password-stdin", passwordFromStdin,
+      "read the password from the first line of standard input (it stays out of the process list)");
+  passwordOption->excludes(passwordStdin);
+  passwordStdin->excludes(passwordOption);
+}
+
+void DeviceOptions::readPassword(std::istream& in) {
+  if (!passwordFromStdin) return;
+  const auto line = readPasswordLine(in);
+  if (!line) throw CLI::ValidationError("--password-stdin", "standard input holds no line");
+  password = *line;
+}
+
+CliRequest DeviceOptions::request(std::string imagePath, bool viaBoot) const {
+  CliRequest request;
+  request.ipAddress = parseDottedAddress(address).value_or(0);
+  request.login = login;
+  request.password = password;
+  request.imagePath = std::move(imagePath);
+  request.viaBoot = viaBoot;
+  return request;
+}
+
+void prepareProgrammer(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment) {
+  programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
+  programmer.setDeviceLocks(environment.deviceLocks());
+  programmer.setProgressObserver(&panel);
+}
+
+}  // namespace korvel

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "cli/cli_environment.h"
+#include "cli/cli_panel.h"
+#include "programming/device_programmer.h"
+
+namespace CLI {
+class App;
+}
+
+namespace korvel {
+
+// The options of the subcommands that talk to a device: its address and the credentials of its
+// web interface.
+struct DeviceOptions {
+  std::string address;
+  std::string login;
+  std::string password;
+  bool passwordFromStdin = false;
+
+  void addTo(CLI::App& command);
+  // Takes the password from the first line of `in` when asked to; throws a CLI::ParseError when
+  // there is none.
+  void readPassword(std::istream& in);
+  CliRequest request(std::string imagePath = {}, bool viaBoot = false) const;
+};
+
+// The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
+// a second copy of the program away from the device meanwhile; the panel draws the progress.
+void prepareProgrammer(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment);
+
+}  // namespace korvel
