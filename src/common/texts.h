@@ -80,6 +80,7 @@ inline constexpr char kHelpTitle[] = "Справка";
 inline constexpr char kFilterImages[] = "Файлы прошивок *.qlxfw";
 inline constexpr char kFilterImagesPattern[] = "*.qlxfw";
 inline constexpr char kFilterAll[] = "Все файлы *.*";
+inline constexpr char kFilterAllPattern[] = "*.*";
 
 // Names that screen readers and UI automation give the controls without a text of their own.
 inline constexpr char kIpFieldName[] = "IP-адрес устройства";

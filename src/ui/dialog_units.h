@@ -15,9 +15,6 @@ class DialogUnits {
   DialogUnits(int baseWidth, int baseHeight);
   static DialogUnits forFont(const QFont& font);
 
-  int baseWidth() const { return baseWidth_; }
-  int baseHeight() const { return baseHeight_; }
-
   QRect rect(int x, int y, int width, int height) const;
   QSize size(int width, int height) const;
 

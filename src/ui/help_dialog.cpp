@@ -7,15 +7,9 @@
 #include "ui/dialog_units.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
+#include "window/dialog_template.h"
 
 namespace korvel {
-namespace {
-
-// Template size of the help window, in dialog units.
-constexpr int kWidthUnits = 285;
-constexpr int kHeightUnits = 313;
-
-}  // namespace
 
 CHelpDialog::CHelpDialog(QWidget* parent, const QUrl& page)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -37,7 +31,8 @@ CHelpDialog::CHelpDialog(QWidget* parent, const QUrl& page)
   browser_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   connect(browser_, &QTextBrowser::anchorClicked, this, &CHelpDialog::followAnchor);
   browser_->setSource(page, QTextDocument::HtmlResource);
-  resize(DialogUnits::forFont(font()).size(kWidthUnits, kHeightUnits));
+  const window::DialogTemplate& help = window::helpWindowTemplate();
+  resize(DialogUnits::forFont(font()).size(help.width, help.height));
 }
 
 QUrl CHelpDialog::defaultPage() { return QUrl(QStringLiteral("qrc:/korvel/help.html")); }

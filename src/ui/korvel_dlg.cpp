@@ -83,8 +83,8 @@ CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses
 
   addAboutItem(*this, toQString(text::kAboutItem), [this] { showAbout(); });
   setWindowIcon(applicationIcon());
-  setWindowTitle(toQString(windowTemplate().title));
-  setWindowTitle(windowTitle() + toQString(text::kTitleVersionPrefix) + toQString(text::kVersion));
+  setWindowTitle(toQString(windowTemplate().title) + toQString(text::kTitleVersionPrefix) +
+                 toQString(text::kVersion));
   restoreSettings();
   exitButton_->setFocus(Qt::OtherFocusReason);
 }
