@@ -18,7 +18,8 @@ constexpr std::array<char16_t, 64> kCp1251High = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
-// Decodes one code point at `pos`, advancing it; nothing on malformed input.
+}  // namespace
+
 std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos) {
   const auto lead = static_cast<unsigned char>(text[pos]);
   std::size_t extra = 0;
@@ -51,8 +52,6 @@ std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos) {
   pos += extra + 1;
   return cp;
 }
-
-}  // namespace
 
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {

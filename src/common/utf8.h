@@ -21,6 +21,10 @@ std::optional<std::string> utf8ToLatin1(std::string_view text);
 // Number of characters (code points) in valid UTF-8.
 std::size_t utf8Length(std::string_view text);
 
+// Decodes one code point at `pos` and moves `pos` past it; nothing, with `pos` left where it
+// was, on malformed input (overlong forms and surrogates included).
+std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos);
+
 void appendUtf8(std::string& out, char32_t codePoint);
 
 // A path typed or chosen by the operator (UTF-8), for the file system of this platform.

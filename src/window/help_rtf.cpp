@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/utf8.h"
+
 namespace korvel::window {
 namespace {
 
@@ -22,31 +24,11 @@ std::string lower(std::string_view text) {
   return out;
 }
 
-// One UTF-8 sequence at `pos`; advances `pos`. Malformed bytes decode as U+FFFD.
-char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
-  const auto lead = static_cast<unsigned char>(text[pos++]);
-  if (lead < 0x80) return lead;
-  int extra = 0;
-  char32_t value = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    value = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    value = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    value = lead & 0x07;
-  } else {
-    return U'\uFFFD';
-  }
-  for (int i = 0; i < extra; ++i) {
-    if (pos >= text.size() || (static_cast<unsigned char>(text[pos]) & 0xC0) != 0x80) {
-      return U'\uFFFD';
-    }
-    value = (value << 6) | (static_cast<unsigned char>(text[pos++]) & 0x3F);
-  }
-  return value > 0x10FFFF ? U'\uFFFD' : value;
+// One character at `pos`; advances `pos`. A malformed byte reads as U+FFFD and is skipped.
+char32_t characterAt(std::string_view text, std::size_t& pos) {
+  if (const auto c = decodeUtf8(text, pos)) return *c;
+  ++pos;
+  return U'\uFFFD';
 }
 
 void appendUnit(std::string& out, std::uint16_t unit) {
@@ -237,7 +219,7 @@ std::string helpPageToRtf(std::string_view html) {
       writer.character(U' ');
       ++pos;
     } else {
-      writer.character(decodeUtf8(body, pos));
+      writer.character(characterAt(body, pos));
     }
   }
   return writer.finish();
