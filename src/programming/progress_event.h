@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "link/device_replies.h"
 #include "programming/outcome.h"
@@ -80,6 +81,22 @@ class ProgressObserver {
  public:
   virtual ~ProgressObserver() = default;
   virtual void onEvent(const ProgressEvent& event) = 0;
+};
+
+// Passes each event on to several observers, in the order they were added: a programmer holds
+// one observer, and a front end may want its events in several places (a progress bar, JSON
+// lines, a log).
+class ProgressFanOut : public ProgressObserver {
+ public:
+  void add(ProgressObserver* observer) {
+    if (observer) observers_.push_back(observer);
+  }
+  void onEvent(const ProgressEvent& event) override {
+    for (ProgressObserver* observer : observers_) observer->onEvent(event);
+  }
+
+ private:
+  std::vector<ProgressObserver*> observers_;
 };
 
 // Stable names for machine-readable output.
