@@ -1,6 +1,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/image_facts.h"
+#include "cli/json_lines.h"
+#include "cli/output_options.h"
 #include "cli/run_cli.h"
 #include "cli/target_text.h"
 #include "common/texts.h"
@@ -22,16 +25,26 @@ class CheckCommand : public CliCommand {
     command.add_option("IMAGE", imagePath_, "firmware image file (*.qlxfw)")
         ->required()
         ->type_name("FILE");
+    output_.addJson(command);
   }
 
   int run(CliContext& context) override {
     std::ostream& out = context.out;
     auto image = FirmwareImage::open(pathFromUtf8(imagePath_), DeviceProgrammer::kMaxBootRecord);
     if (!image) {
-      out << text::kOpenFailed << '\n' << std::flush;
+      if (output_.json) {
+        writeJson(out, outcomeOf(OutcomeKind::FileCannotOpen));
+      } else {
+        out << text::kOpenFailed << '\n' << std::flush;
+      }
       return kExitFailure;
     }
     const ImageCheck check = checkImage(*image, false);
+    if (output_.json) {
+      writeJson(out, check.failure ? Outcome{check.failureKind, *check.failure} : Outcome{},
+                &check);
+      return check.failure ? kExitFailure : kExitSuccess;
+    }
     if (check.failure) {
       out << *check.failure << " (record " << check.failedRecord << ", byte offset "
           << check.failedOffset << ")\n"
@@ -45,7 +58,32 @@ class CheckCommand : public CliCommand {
   }
 
  private:
+  // One line: the outcome, and either where the image fails or what it holds.
+  void writeJson(std::ostream& out, const Outcome& outcome, const ImageCheck* check = nullptr) {
+    JsonObject line;
+    line["event"] = "check";
+    line["image"] = imagePath_;
+    line["outcome"] = outcomeName(outcome.kind);
+    line["text"] = outcome.text;
+    if (check && check->failure) {
+      line["record"] = check->failedRecord;
+      line["offset"] = check->failedOffset;
+    } else if (check) {
+      line["records"] = check->records;
+      line["data_records"] = check->dataRecords;
+      line["data_bytes"] = check->dataBytes;
+      if (check->target) {
+        addTarget(line, *check->target);
+      } else {
+        line["target"] = nullptr;
+        line["bus_address"] = nullptr;
+      }
+    }
+    out << jsonLine(line) << '\n' << std::flush;
+  }
+
   std::string imagePath_;
+  OutputOptions output_;
 };
 
 }  // namespace

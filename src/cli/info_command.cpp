@@ -2,7 +2,9 @@
 
 #include "cli/cli_commands.h"
 #include "cli/device_options.h"
+#include "cli/output_options.h"
 #include "cli/run_cli.h"
+#include "cli/run_reporting.h"
 
 namespace korvel {
 namespace {
@@ -13,25 +15,41 @@ class InfoCommand : public CliCommand {
   std::string_view description() const override {
     return "Ask the device for its board id, serial number, texts and versions.";
   }
-  void addOptions(CLI::App& command) override { device_.addTo(command); }
+  void addOptions(CLI::App& command) override {
+    device_.addTo(command);
+    output_.addJson(command);
+    output_.addLogFile(command);
+  }
   void completeArguments(std::istream& in) override { device_.readPassword(in); }
 
+  // With --json the information, or the failure, is in the result line, and the terminal gets
+  // no progress bar: standard output holds nothing but JSON.
   int run(CliContext& context) override {
-    CliPanel panel(device_.request(), context.err, context.environment);
+    RunReporting reporting(output_, context, "info");
+    if (!reporting.prepare()) return kExitFailure;
+    const CliRequest request = device_.request();
+    CliPanel panel(request, context.err, context.environment);
+    ProgressFanOut events;
+    if (!reporting.json()) events.add(&panel);
+    const auto device = reporting.forDevice(request.ipAddress);
+    device->attachTo(events);
     Outcome outcome;
     {
       DeviceProgrammer programmer(panel, context.environment.echoService(),
                                   context.environment.pauses());
       prepareProgrammer(programmer, panel, context.environment);
+      programmer.setProgressObserver(&events);
       outcome = programmer.queryDeviceInfo();
     }
     panel.endProgress();
-    context.out << infoLines(outcome.text) << std::flush;
+    if (!reporting.json()) context.out << infoLines(outcome.text) << std::flush;
+    if (!device->logWritten(context.err)) return kExitFailure;
     return outcome.succeeded() ? kExitSuccess : kExitFailure;
   }
 
  private:
   DeviceOptions device_;
+  OutputOptions output_;
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/image_facts.h"
+#include "cli/json_lines.h"
+#include "cli/output_options.h"
 #include "cli/run_cli.h"
 #include "cli/terminal_text.h"
 #include "common/utf8.h"
@@ -19,17 +22,40 @@ class SummaryCommand : public CliCommand {
     command.add_option("IMAGE", imagePath_, "firmware image file (*.qlxfw)")
         ->required()
         ->type_name("FILE");
+    output_.addJson(command);
   }
 
   // The summary field's text, controls in the image's name escaped.
   int run(CliContext& context) override {
     const ImageSummary summary = summarizeImage(pathFromUtf8(imagePath_));
-    context.out << escapeControls(summary.text) << '\n' << std::flush;
+    if (output_.json) {
+      context.out << jsonLine(summaryJson(summary)) << '\n' << std::flush;
+    } else {
+      context.out << escapeControls(summary.text) << '\n' << std::flush;
+    }
     return summary.read ? kExitSuccess : kExitFailure;
   }
 
  private:
+  // The summary field's text and, when the image could be read, the same field by field.
+  JsonObject summaryJson(const ImageSummary& summary) const {
+    JsonObject line;
+    line["event"] = "summary";
+    line["image"] = imagePath_;
+    line["read"] = summary.read;
+    line["text"] = summary.text;
+    if (summary.read) {
+      line["name"] = summary.name;
+      line["name_cut"] = summary.nameCut;
+      line["version"] =
+          std::to_string(summary.versionMajor) + "." + std::to_string(summary.versionMinor);
+      addTarget(line, summary.busAddress);
+    }
+    return line;
+  }
+
   std::string imagePath_;
+  OutputOptions output_;
 };
 
 }  // namespace

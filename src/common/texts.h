@@ -93,6 +93,9 @@ inline constexpr char kLoginFieldName[] = "Логин";
 inline constexpr char kPasswordFieldName[] = "Пароль";
 inline constexpr char kHelpPageName[] = "Страница справки";
 
+// korvel-cli's run log (--log-file), followed by the file's name.
+inline constexpr char kRunLogCannotWrite[] = "Cannot write the run log: ";
+
 // About box.
 inline constexpr char kAboutTitle[] = "О программе Korvel";
 inline constexpr char kAboutVersionPrefix[] = "Версия ";

@@ -31,28 +31,38 @@ struct ImageHead {
     if (address != kNoBusAddress) out += " addr " + std::to_string(address);
     return out;
   }
+
+  ImageSummary summary() const {
+    return {true, text(), latin1ToUtf8(name), nameCut, version.major, version.minor, address};
+  }
 };
+
+ImageSummary unread(const char* reason) {
+  ImageSummary summary;
+  summary.text = reason;
+  return summary;
+}
 
 }  // namespace
 
 ImageSummary summarizeImage(const std::filesystem::path& path) {
   auto image = FirmwareImage::open(path);
-  if (!image) return {false, text::kSummaryCannotOpen};
+  if (!image) return unread(text::kSummaryCannotOpen);
   image->setNameLimit(kShownNameBytes);
   ImageHead head;
   for (;;) {
     const auto next = image->peekMarker();
-    if (!next) return {false, text::kSummaryPending};
-    if (*next == marker::kData) return {true, head.text()};
+    if (!next) return unread(text::kSummaryPending);
+    if (*next == marker::kData) return head.summary();
     ImageRecord record;
     switch (image->next(record)) {
       case ReadOutcome::Record:
         head.take(record);
         break;
       case ReadOutcome::End:
-        return {false, text::kSummaryPending};
+        return unread(text::kSummaryPending);
       default:
-        return {false, text::kFormatError};
+        return unread(text::kFormatError);
     }
   }
 }

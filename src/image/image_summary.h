@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -10,6 +11,12 @@ namespace korvel {
 struct ImageSummary {
   bool read = false;  // the text is the image's summary, not the reason there is none
   std::string text;   // the summary field's text, UTF-8
+  // The same, field by field, for machine-readable output; meaningful only when read.
+  std::string name;  // UTF-8, "?????" when the image names itself nowhere
+  bool nameCut = false;
+  std::uint8_t versionMajor = 0;
+  std::uint8_t versionMinor = 0;
+  std::uint8_t busAddress = 255;  // 255: the device itself
 };
 
 [[nodiscard]] ImageSummary summarizeImage(const std::filesystem::path& path);

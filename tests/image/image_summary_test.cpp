@@ -4,6 +4,7 @@
 
 #include "common/texts.h"
 #include "devsim/image_builder.h"
+#include "image/firmware_image.h"
 #include "support/temp_file.h"
 
 namespace korvel {
@@ -27,6 +28,29 @@ TEST_F(ImageSummaryTest, ShowsNameVersionAndAddress) {
       "'MAIN' v2.5 addr 0");
   EXPECT_EQ(summaryOf(ImageBuilder().address(255).version(255, 0).data(7, payload).bytes()),
             "'?????' v255.0");
+}
+
+TEST_F(ImageSummaryTest, GivesTheSameFieldByField) {
+  const std::string longName(300, 'N');
+  const ImageSummary summary = summarizeImage(dir.write("i.qlxfw", ImageBuilder()
+                                                                       .name(longName)
+                                                                       .name("\xE9t\xE9")
+                                                                       .version(2, 5)
+                                                                       .address(3)
+                                                                       .data(7, payload)
+                                                                       .bytes()));
+  ASSERT_TRUE(summary.read);
+  EXPECT_EQ(summary.name, "\u00E9t\u00E9");
+  EXPECT_FALSE(summary.nameCut);
+  EXPECT_EQ(summary.versionMajor, 2);
+  EXPECT_EQ(summary.versionMinor, 5);
+  EXPECT_EQ(summary.busAddress, 3);
+
+  const ImageSummary cut =
+      summarizeImage(dir.write("c.qlxfw", ImageBuilder().name(longName).data(7, payload).bytes()));
+  EXPECT_EQ(cut.name, std::string(255, 'N'));
+  EXPECT_TRUE(cut.nameCut);
+  EXPECT_EQ(cut.busAddress, kNoBusAddress);
 }
 
 TEST_F(ImageSummaryTest, PlaceholdersAndEmptyName) {

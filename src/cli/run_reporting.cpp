@@ -1,0 +1,71 @@
+#include "cli/run_reporting.h"
+
+#include <chrono>
+
+#include "common/texts.h"
+#include "common/utf8.h"
+
+namespace korvel {
+
+RunReporting::RunReporting(const OutputOptions& options, CliContext& context, std::string command,
+                           std::optional<std::string> imagePath)
+    : options_(options),
+      context_(context),
+      command_(std::move(command)),
+      imagePath_(std::move(imagePath)) {
+  if (options_.json) json_.emplace(context_.out);
+}
+
+bool RunReporting::prepare() {
+  if (options_.logFile.empty()) return true;
+  log_.emplace(pathFromUtf8(options_.logFile));
+  if (!log_->usable()) {
+    context_.err << text::kRunLogCannotWrite << options_.logFile << '\n' << std::flush;
+    return false;
+  }
+  if (imagePath_) image_ = readImageFacts(*imagePath_);
+  return true;
+}
+
+std::string dottedText(std::uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+         std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+std::unique_ptr<DeviceReporting> RunReporting::forDevice(std::uint32_t address) {
+  return std::make_unique<DeviceReporting>(*this, dottedText(address));
+}
+
+DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip)
+    : logPath_(reporting.options_.logFile) {
+  CliEnvironment& environment = reporting.context_.environment;
+  auto clock = [&environment] { return environment.now(); };
+  if (reporting.json_) {
+    json_.emplace(*reporting.json_, ip,
+                  reporting.imagePath_ ? JsonEventWriter::Conversation::Run
+                                       : JsonEventWriter::Conversation::InformationQuery,
+                  clock);
+  }
+  if (reporting.log_) {
+    log_.emplace(*reporting.log_, reporting.command_, ip,
+                 reporting.image_ ? &*reporting.image_ : nullptr, std::chrono::system_clock::now(),
+                 clock);
+  }
+}
+
+void DeviceReporting::attachTo(ProgressFanOut& fanOut) {
+  if (json_) fanOut.add(&*json_);
+  if (log_) fanOut.add(&*log_);
+}
+
+}  // namespace korvel
+
+namespace korvel {
+
+bool DeviceReporting::logWritten(std::ostream& err) const {
+  if (!log_ || log_->written().value_or(true)) return true;
+  err << text::kRunLogCannotWrite << logPath_ << '\n' << std::flush;
+  return false;
+}
+
+}  // namespace korvel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/cli_command.h"
+#include "cli/image_facts.h"
+#include "cli/json_event_writer.h"
+#include "cli/json_lines.h"
+#include "cli/output_options.h"
+#include "cli/run_log.h"
+#include "programming/progress_event.h"
+
+namespace korvel {
+
+class DeviceReporting;
+
+// "192.168.0.10" for 0xC0A8000A.
+std::string dottedText(std::uint32_t address);
+
+// What every device of one command reports to: the JSON lines on standard output and the run
+// log, with the image's facts read once for all of them.
+class RunReporting {
+ public:
+  // `imagePath` for a run; nothing for an information query.
+  RunReporting(const OutputOptions& options, CliContext& context, std::string command,
+               std::optional<std::string> imagePath = std::nullopt);
+
+  // Reads the image's facts when a run log wants them and makes sure the log can be written;
+  // false, with the reason on standard error, when it cannot. Call before any device is touched.
+  bool prepare();
+
+  bool json() const { return json_.has_value(); }
+
+  // One device's writers; they must not outlive this object. The address has its first dotted
+  // number in the most significant byte.
+  std::unique_ptr<DeviceReporting> forDevice(std::uint32_t address);
+
+ private:
+  friend class DeviceReporting;
+
+  const OutputOptions& options_;
+  CliContext& context_;
+  std::string command_;
+  std::optional<std::string> imagePath_;
+  std::optional<JsonLines> json_;
+  std::optional<RunLogFile> log_;
+  std::optional<ImageFacts> image_;
+};
+
+// One device's JSON writer and run log writer, as observers of its programmer's events.
+class DeviceReporting {
+ public:
+  DeviceReporting(RunReporting& reporting, std::string ip);
+  DeviceReporting(const DeviceReporting&) = delete;
+  DeviceReporting& operator=(const DeviceReporting&) = delete;
+
+  // Adds this device's writers to `fanOut`; they write their last lines on the Finished event.
+  void attachTo(ProgressFanOut& fanOut);
+
+  // False, with the reason on `err`, when the run log was asked for and its line could not be
+  // written.
+  bool logWritten(std::ostream& err) const;
+
+ private:
+  const std::string logPath_;
+  std::optional<JsonEventWriter> json_;
+  std::optional<RunLogWriter> log_;
+};
+
+}  // namespace korvel
