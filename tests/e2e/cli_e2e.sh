@@ -6,8 +6,9 @@
 #   CASE: info | program-device | program-subordinate | via-boot-refused |
 #         precheck-truncated | precheck-bad-marker | precheck-type-13 | precheck-too-long-late |
 #         precheck-sub-bad-late | route-mtu | rewritten-file | two-runs | long-name |
-#         device-controls
+#         device-controls | json-info | json-program-device | json-program-subordinate | log-file
 #
+# The JSON cases need KORVEL_JSON_CHECK: the program that checks JSON lines against their schema.
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
 set -euo pipefail
 
@@ -77,6 +78,25 @@ expect_same() {  # FILE EXPECTED-FILE WHAT
 log_lines() { grep -F "\"kind\":\"$1\"" "$log" || true; }
 
 credentials=(--ip "$device" --login admin --password admin)
+
+# JSON lines checked against their schema: events|log FILE.
+expect_schema() {
+  [[ -n ${KORVEL_JSON_CHECK:-} ]] || fail "KORVEL_JSON_CHECK names no schema checker"
+  "$KORVEL_JSON_CHECK" "$1" "$2" 2>"$work/schema.err" || fail "$(cat "$work/schema.err")"
+}
+
+# The events of --json on stdout, in order: "phase info result".
+expect_events() {
+  local seen
+  seen=$(sed -E 's/^\{"event":"([a-z]+)".*/\1/' "$work/cli.out" | tr '\n' ' ')
+  [[ $seen == "$1 " ]] || fail "events: $seen; expected: $1"
+}
+
+# An event line holding FIELDS as written, with the device's address.
+expect_line() {  # EVENT FIELDS
+  grep -q -F "{\"event\":\"$1\",\"ip\":\"$device\",$2" "$work/cli.out" ||
+    fail "no $1 line with $2"
+}
 # Lock files of this case's own: other cases run at the same time, in namespaces of their own
 # with the same device address.
 export XDG_RUNTIME_DIR=$work/run
@@ -240,6 +260,70 @@ case $case_name in
     printf '\xaa\x0c\x01\x00\x00\x00\x00' >>"$work/named.qlxfw"
     "$cli" summary "$work/named.qlxfw" >"$work/cli.out"
     [[ $(cat "$work/cli.out") == "'N\x1B]0;x\x9B' v0.0" ]] || fail "summary: $(cat "$work/cli.out")"
+    ;;
+
+  json-info)
+    # Texts with a control and a quote, a first attempt that goes unanswered.
+    run_cli --board-id 0xCAFE --serial 12.34 --text1 $'Re\e[2J"lay' --text2 Привод \
+      --boot-version 3.1 --program-version 4.15 --fault drop-reply,first=5 -- \
+      info "${credentials[@]}" --json
+    expect_status 0
+    expect_schema events "$work/cli.out"
+    expect_events 'phase retry info result'
+    expect_line info '"board_id":51966,"serial":"12.34","boot_version":"3.1","program_version":"4.15","text1":"Re\u001b[2J\"lay","text2":"Привод"'
+    expect_line retry '"request":"device-info","attempt":1,"retried":true'
+    expect_line result '"outcome":"ok"'
+    [[ ! -s $work/cli.err ]] || fail "stderr is not empty"
+    ;;
+
+  json-program-device)
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    run_cli -- program "$work/device.qlxfw" "${credentials[@]}" --json
+    expect_status 0
+    expect_schema events "$work/cli.out"
+    expect_events 'phase info phase phase phase progress progress progress progress progress result'
+    expect_line phase '"phase":"entering-boot-monitor"'
+    expect_line progress '"records":5,"bytes_done":810,"bytes_total":810'
+    expect_line result '"outcome":"ok","text":"","records":5,"bytes":810,'
+    expect_same "$dumps/$device.bin" "$work/device.data" "the device's programmed bytes"
+    ;;
+
+  json-program-subordinate)
+    "$fixture" image "$work/sub.qlxfw" "$work/sub.data" "$sub_home"
+    run_cli --subordinate "$sub_home" --fault resend=0x05,target=bus-record,nth=3 -- \
+      program "$work/sub.qlxfw" "${credentials[@]}" --json
+    expect_status 0
+    expect_schema events "$work/cli.out"
+    expect_line phase '"phase":"preparing-subordinate"'
+    expect_line resend '"count":2'
+    expect_line phase '"phase":"restoring"'
+    expect_line result '"outcome":"ok","text":"","records":5,"bytes":810,'
+    expect_same "$dumps/$device-sub$sub_home.bin" "$work/sub.data" "the subordinate's bytes"
+    ;;
+
+  log-file)
+    # A run that goes through and one whose records go unanswered, in one log; a password that
+    # must appear nowhere in it.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    runs=$work/runs.jsonl
+    run_cli --password 'S3cret-pw' -- program "$work/device.qlxfw" --ip "$device" --login admin \
+      --password-stdin --log-file "$runs" <<<'S3cret-pw'
+    expect_status 0
+    run_cli --password 'S3cret-pw' --fault drop-reply,target=raw -- \
+      program "$work/device.qlxfw" --ip "$device" --login admin --password-stdin \
+      --log-file "$runs" <<<'S3cret-pw'
+    expect_status 1
+    expect_schema log "$runs"
+    (($(wc -l <"$runs") == 2)) || fail "the log holds $(wc -l <"$runs") lines"
+    ! grep -q 'S3cret-pw' "$runs" || fail "the password is in the log"
+    sha=$(sha256sum "$work/device.qlxfw" | cut -d' ' -f1)
+    size=$(stat -c %s "$work/device.qlxfw")
+    image_fields="\"image\":\"$work/device.qlxfw\",\"image_size\":$size,\"image_sha256\":\"$sha\",\"image_name\":\"E2E\",\"image_version\":\"1.0\",\"target\":\"device\",\"bus_address\":null,\"ip\":\"$device\",\"board_id\":4779,\"serial\":\"3.7\""
+    first=$(sed -n 1p "$runs") second=$(sed -n 2p "$runs")
+    [[ $first == *"\"command\":\"program\",$image_fields"* ]] || fail "first line: $first"
+    [[ $first == *'"outcome":"ok","text":"","records":5,"bytes":810,'* ]] || fail "first line: $first"
+    [[ $second == *"$image_fields"* ]] || fail "second line: $second"
+    [[ $second == *'"outcome":"link-lost",'*'"records":0,"bytes":0,'* ]] || fail "second line: $second"
     ;;
 
   *)
