@@ -32,7 +32,7 @@ class InfoCommand : public CliCommand {
     ProgressFanOut events;
     if (!reporting.json()) events.add(&panel);
     const auto device = reporting.forDevice(request.ipAddress);
-    device->attachTo(events);
+    for (ProgressObserver* observer : device->observers()) events.add(observer);
     Outcome outcome;
     {
       DeviceProgrammer programmer(panel, context.environment.echoService(),

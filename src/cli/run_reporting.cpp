@@ -53,9 +53,11 @@ DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip)
   }
 }
 
-void DeviceReporting::attachTo(ProgressFanOut& fanOut) {
-  if (json_) fanOut.add(&*json_);
-  if (log_) fanOut.add(&*log_);
+std::vector<ProgressObserver*> DeviceReporting::observers() {
+  std::vector<ProgressObserver*> observers;
+  if (json_) observers.push_back(&*json_);
+  if (log_) observers.push_back(&*log_);
+  return observers;
 }
 
 }  // namespace korvel

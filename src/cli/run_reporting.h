@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/cli_command.h"
 #include "cli/image_facts.h"
@@ -58,8 +59,9 @@ class DeviceReporting {
   DeviceReporting(const DeviceReporting&) = delete;
   DeviceReporting& operator=(const DeviceReporting&) = delete;
 
-  // Adds this device's writers to `fanOut`; they write their last lines on the Finished event.
-  void attachTo(ProgressFanOut& fanOut);
+  // This device's writers, for its programmer's events; they write their last lines on the
+  // Finished event.
+  std::vector<ProgressObserver*> observers();
 
   // False, with the reason on `err`, when the run log was asked for and its line could not be
   // written.
