@@ -22,6 +22,12 @@ void DeviceProgrammer::openLink(bool keepExisting) {
   }
   link_.reset(new (std::nothrow) EchoLink(echoService_, hostToNetworkAddress(panel_.ipAddress()),
                                           newSessionToken()));
+  if (link_) link_->setExchangeObserver(exchangeObserver_);
+}
+
+void DeviceProgrammer::setExchangeObserver(ExchangeObserver* observer) {
+  exchangeObserver_ = observer;
+  if (link_) link_->setExchangeObserver(observer);
 }
 
 void DeviceProgrammer::closeLink() { link_.reset(); }

@@ -84,6 +84,9 @@ class DeviceProgrammer {
   // Events of every information query and run go there too; none (the default) means nobody
   // listens. The observer must outlive the programmer or be reset first.
   void setProgressObserver(ProgressObserver* observer) { observer_ = observer; }
+  // Every echo request of every link this programmer makes goes there (see EchoLink); the same
+  // lifetime rule.
+  void setExchangeObserver(ExchangeObserver* observer);
 
   const RunOutcome& lastRun() const { return lastRun_; }
 
@@ -126,6 +129,7 @@ class DeviceProgrammer {
   std::function<std::string(std::string)> deviceTextFilter_;
   RunOutcome lastRun_;
   ProgressObserver* observer_ = nullptr;
+  ExchangeObserver* exchangeObserver_ = nullptr;
 };
 
 // The information box text for the device's information; its two texts pass through `textFilter`
