@@ -15,6 +15,7 @@ EchoLink::EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint3
       sessionToken_(sessionToken) {}
 
 std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) {
+  if (stopRequested()) return std::nullopt;
   const Transmission transmission = transmit(bytes, timeoutMs);
   if (observer_) observer_->onExchange(exchangeOf(bytes, 1, 1, transmission));
   return transmission.reply;
@@ -117,7 +118,7 @@ std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t t
   sealFrame(frame);
 
   const ByteView finished(frame.data(), total);
-  for (std::int32_t attempt = 0; attempt < attempts; ++attempt) {
+  for (std::int32_t attempt = 0; attempt < attempts && !stopRequested(); ++attempt) {
     const Transmission transmission = transmit(finished, timeoutMs);
     const auto& reply = transmission.reply;
     const auto problem = reply ? replyProblem(*reply, header.length) : std::nullopt;

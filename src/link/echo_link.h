@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,6 +50,10 @@ class EchoLink {
   // Every echo request from now on is told to `observer` (none: nobody listens); it must
   // outlive the link or be reset first.
   void setExchangeObserver(ExchangeObserver* observer) { observer_ = observer; }
+  // Once `*stop` is true, no further echo request goes out: sends and the remaining attempts
+  // of a request return nothing at once. None (the default): never.
+  void setStopRequest(const std::atomic<bool>* stop) { stop_ = stop; }
+  bool stopRequested() const { return stop_ && stop_->load(); }
 
   std::size_t replyBufferSize() const { return replyBuffer_.size(); }
   std::size_t lastReplyRoom() const { return lastReplyRoom_; }
@@ -75,6 +80,7 @@ class EchoLink {
   std::size_t lastReplyRoom_ = 0;
   EchoFailureKind lastRefusal_ = EchoFailureKind::None;
   ExchangeObserver* observer_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
   std::uint32_t sessionToken_;
   std::uint32_t sequence_ = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -88,6 +89,13 @@ class DeviceProgrammer {
   // lifetime rule.
   void setExchangeObserver(ExchangeObserver* observer);
 
+  // Once `*stop` is true, an information query or run stops after the exchange in flight (no
+  // further echo request, no pause begun, no address restore), leaves the device as any failure
+  // leaves it and ends as Interrupted, without a message box. None (the default): never. The
+  // flag must outlive the programmer or be reset first.
+  void setStopRequest(const std::atomic<bool>* stop);
+  bool stopRequested() const { return stop_ && stop_->load(); }
+
   const RunOutcome& lastRun() const { return lastRun_; }
 
   EchoLink* link() { return link_.get(); }
@@ -114,9 +122,12 @@ class DeviceProgrammer {
   void report(const ProgressEvent& event) {
     if (observer_) observer_->onEvent(event);
   }
+  // An attempt cut short by a stop has not failed.
   void reportFailedAttempt(Request request, int attempt, int attempts) {
-    report(AttemptFailed{request, attempt + 1, attempt + 1 < attempts});
+    if (!stopRequested()) report(AttemptFailed{request, attempt + 1, attempt + 1 < attempts});
   }
+  // Pauses unless a stop is requested; false when the conversation must end here.
+  [[nodiscard]] bool pauseUnlessStopped(std::uint32_t milliseconds);
 
   OperatorPanel& panel_;
   EchoService& echoService_;
@@ -130,6 +141,7 @@ class DeviceProgrammer {
   RunOutcome lastRun_;
   ProgressObserver* observer_ = nullptr;
   ExchangeObserver* exchangeObserver_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 // The information box text for the device's information; its two texts pass through `textFilter`
