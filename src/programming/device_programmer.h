@@ -29,6 +29,10 @@ struct RunOutcome {
   std::uint64_t dataRecords = 0;
   std::uint64_t dataBytes = 0;
   std::optional<std::uint8_t> target;  // bus address at the first data record; 255: the device
+  // The subordinate may sit at the programming bus address 254 without its own address given
+  // back: set once the preparation sent the command that moves it, cleared when the restore's
+  // last step succeeded. Holds after a failed or interrupted run too.
+  bool subordinateLeftAtProgrammingAddress = false;
 };
 
 // Every conversation with the device: the information query, the boot-monitor path, delivery

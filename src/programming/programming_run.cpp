@@ -168,7 +168,11 @@ Outcome DeviceProgrammer::runImage() {
   Run run(*this, *image, check);
   if (auto failure = run.deliverImage()) return outcomeOf(*failure);
   const auto restoreFailure = run.restoreAddress();
-  lastRun_ = {!restoreFailure, check.records, check.dataRecords, check.dataBytes, check.target};
+  lastRun_.succeeded = !restoreFailure;
+  lastRun_.records = check.records;
+  lastRun_.dataRecords = check.dataRecords;
+  lastRun_.dataBytes = check.dataBytes;
+  lastRun_.target = check.target;
   return restoreFailure ? outcomeOf(*restoreFailure) : Outcome{};
 }
 

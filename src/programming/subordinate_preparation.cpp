@@ -44,6 +44,8 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
     if (!pauseUnlessStopped(kPreparationPauseMs)) return false;
   }
   if (stopRequested()) return false;
+  // From here on the subordinate may have left its address, whatever the device answers.
+  lastRun_.subordinateLeftAtProgrammingAddress = true;
   if (!isGood(sendCommand(busCommand(leaveFrom, bus::kLeaveAddress), kCommandArea)) &&
       !pauseUnlessStopped(kPreparationPauseMs)) {
     return false;
@@ -92,6 +94,7 @@ bool DeviceProgrammer::restoreSubordinateAddress(std::uint8_t address,
     }
     if (i == 0 && !pauseUnlessStopped(kAfterRestoreStartMs)) return false;
   }
+  lastRun_.subordinateLeftAtProgrammingAddress = false;
   return true;
 }
 
