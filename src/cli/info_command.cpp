@@ -3,6 +3,7 @@
 #include "cli/cli_commands.h"
 #include "cli/device_options.h"
 #include "cli/output_options.h"
+#include "cli/quiet_environment.h"
 #include "cli/run_cli.h"
 #include "cli/run_reporting.h"
 
@@ -18,27 +19,30 @@ class InfoCommand : public CliCommand {
   void addOptions(CLI::App& command) override {
     device_.addTo(command);
     output_.addJson(command);
+    output_.addTrace(command);
     output_.addLogFile(command);
   }
   void completeArguments(std::istream& in) override { device_.readPassword(in); }
 
-  // With --json the information, or the failure, is in the result line, and the terminal gets
-  // no progress bar: standard output holds nothing but JSON.
+  // With --json the information, or the failure, is in the result line: standard output holds
+  // nothing but JSON. With --json or --trace no progress bar is drawn.
   int run(CliContext& context) override {
     RunReporting reporting(output_, context, "info");
     if (!reporting.prepare()) return kExitFailure;
+    QuietEnvironment quiet(context.environment);
+    CliEnvironment& environment = reporting.quiet() ? quiet : context.environment;
     const CliRequest request = device_.request();
-    CliPanel panel(request, context.err, context.environment);
+    CliPanel panel(request, context.err, environment);
     ProgressFanOut events;
-    if (!reporting.json()) events.add(&panel);
+    events.add(&panel);
     const auto device = reporting.forDevice(request.ipAddress);
     for (ProgressObserver* observer : device->observers()) events.add(observer);
     Outcome outcome;
     {
-      DeviceProgrammer programmer(panel, context.environment.echoService(),
-                                  context.environment.pauses());
-      prepareProgrammer(programmer, panel, context.environment);
+      DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
+      prepareProgrammer(programmer, panel, environment);
       programmer.setProgressObserver(&events);
+      programmer.setExchangeObserver(device->exchangeObserver());
       outcome = programmer.queryDeviceInfo();
     }
     panel.endProgress();

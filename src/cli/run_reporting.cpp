@@ -14,6 +14,10 @@ RunReporting::RunReporting(const OutputOptions& options, CliContext& context, st
       command_(std::move(command)),
       imagePath_(std::move(imagePath)) {
   if (options_.json) json_.emplace(context_.out);
+  if (options_.trace) {
+    CliEnvironment& environment = context_.environment;
+    trace_.emplace(context_.err, [&environment] { return environment.now(); });
+  }
 }
 
 bool RunReporting::prepare() {
@@ -46,6 +50,7 @@ DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip)
                                        : JsonEventWriter::Conversation::InformationQuery,
                   clock);
   }
+  if (reporting.trace_) trace_.emplace(*reporting.trace_);
   if (reporting.log_) {
     log_.emplace(*reporting.log_, reporting.command_, ip,
                  reporting.image_ ? &*reporting.image_ : nullptr, std::chrono::system_clock::now(),

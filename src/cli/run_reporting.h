@@ -13,6 +13,7 @@
 #include "cli/json_lines.h"
 #include "cli/output_options.h"
 #include "cli/run_log.h"
+#include "cli/trace_writer.h"
 #include "programming/progress_event.h"
 
 namespace korvel {
@@ -22,8 +23,8 @@ class DeviceReporting;
 // "192.168.0.10" for 0xC0A8000A.
 std::string dottedText(std::uint32_t address);
 
-// What every device of one command reports to: the JSON lines on standard output and the run
-// log, with the image's facts read once for all of them.
+// What every device of one command reports to: the JSON lines on standard output, the trace on
+// standard error and the run log, with the image's facts read once for all of them.
 class RunReporting {
  public:
   // `imagePath` for a run; nothing for an information query.
@@ -35,6 +36,8 @@ class RunReporting {
   bool prepare();
 
   bool json() const { return json_.has_value(); }
+  // Standard error holds lines of its own (JSON mode, a trace): no progress bar there.
+  bool quiet() const { return json_ || trace_; }
 
   // One device's writers; they must not outlive this object. The address has its first dotted
   // number in the most significant byte.
@@ -48,6 +51,7 @@ class RunReporting {
   std::string command_;
   std::optional<std::string> imagePath_;
   std::optional<JsonLines> json_;
+  std::optional<TraceOutput> trace_;
   std::optional<RunLogFile> log_;
   std::optional<ImageFacts> image_;
 };
@@ -62,6 +66,8 @@ class DeviceReporting {
   // This device's writers, for its programmer's events; they write their last lines on the
   // Finished event.
   std::vector<ProgressObserver*> observers();
+  // The device's trace writer, for its programmer's links; none without --trace.
+  ExchangeObserver* exchangeObserver() { return trace_ ? &*trace_ : nullptr; }
 
   // False, with the reason on `err`, when the run log was asked for and its line could not be
   // written.
@@ -71,6 +77,7 @@ class DeviceReporting {
   const std::string logPath_;
   std::optional<JsonEventWriter> json_;
   std::optional<RunLogWriter> log_;
+  std::optional<TraceWriter> trace_;
 };
 
 }  // namespace korvel

@@ -6,7 +6,8 @@
 #   CASE: info | program-device | program-subordinate | via-boot-refused |
 #         precheck-truncated | precheck-bad-marker | precheck-type-13 | precheck-too-long-late |
 #         precheck-sub-bad-late | route-mtu | rewritten-file | two-runs | long-name |
-#         device-controls | json-info | json-program-device | json-program-subordinate | log-file
+#         device-controls | json-info | json-program-device | json-program-subordinate |
+#         trace-rejected | trace-timeout | log-file
 #
 # The JSON cases need KORVEL_JSON_CHECK: the program that checks JSON lines against their schema.
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
@@ -299,6 +300,23 @@ case $case_name in
     expect_line phase '"phase":"restoring"'
     expect_line result '"outcome":"ok","text":"","records":5,"bytes":810,'
     expect_same "$dumps/$device-sub$sub_home.bin" "$work/sub.data" "the subordinate's bytes"
+    ;;
+
+  trace-rejected | trace-timeout)
+    # The first reply to the information query fails its checksum, or never comes; the second
+    # attempt is answered.
+    fault=bad-checksum,first=1
+    [[ $case_name == trace-timeout ]] && fault=drop-reply,first=1
+    run_cli --fault "$fault" -- info "${credentials[@]}" --trace
+    expect_status 0
+    [[ $(head -n 1 "$work/cli.out") == "'BOOT'" ]] || fail "no device information on stdout"
+    sent="$device seq 0 attempt [12]/5 sent command 0x03 \([0-9]+ bytes\): "
+    first=" *[0-9]+\.[0-9]{3} ms ${sent}rejected \(checksum\), [0-9]+ bytes"
+    [[ $case_name == trace-timeout ]] && first=" *[0-9]+\.[0-9]{3} ms ${sent}timeout"
+    (($(wc -l <"$work/cli.err") == 2)) || fail "$(wc -l <"$work/cli.err") trace lines"
+    [[ $(sed -n 1p "$work/cli.err") =~ ^$first$ ]] || fail "first line: $(sed -n 1p "$work/cli.err")"
+    [[ $(sed -n 2p "$work/cli.err") =~ ^\ *[0-9]+\.[0-9]{3}\ ms\ ${sent}status\ 1,\ length\ 77$ ]] ||
+      fail "second line: $(sed -n 2p "$work/cli.err")"
     ;;
 
   log-file)

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "cli/cli_environment.h"
+
+namespace korvel {
+
+// The machine as it is, except that standard error counts as no terminal: no progress bar is
+// drawn between the lines of a trace, nor beside JSON lines.
+class QuietEnvironment : public CliEnvironment {
+ public:
+  explicit QuietEnvironment(CliEnvironment& machine) : machine_(machine) {}
+
+  EchoService& echoService() override { return machine_.echoService(); }
+  Pauses& pauses() override { return machine_.pauses(); }
+  bool errorStreamIsTerminal() const override { return false; }
+  std::chrono::steady_clock::time_point now() const override { return machine_.now(); }
+  DeviceLocks* deviceLocks() override { return machine_.deviceLocks(); }
+
+ private:
+  CliEnvironment& machine_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <string>
+
+#include "link/exchange_observer.h"
+
+namespace korvel {
+
+// The wire trace on standard error, shared by every device of a command: one line per echo
+// request, times counted from the command's start, lines of several threads never mixed.
+class TraceOutput {
+ public:
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  TraceOutput(std::ostream& err, Clock clock);
+
+  // Writes one line, with the time since the start in front of it.
+  void write(const std::string& line);
+
+ private:
+  std::mutex mutex_;
+  std::ostream& err_;
+  Clock clock_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+// One line for each of a link's echo requests: when, to which address, its sequence and attempt,
+// what it carried and what came back.
+class TraceWriter : public ExchangeObserver {
+ public:
+  explicit TraceWriter(TraceOutput& output) : output_(output) {}
+
+  void onExchange(const EchoExchange& exchange) override;
+
+ private:
+  TraceOutput& output_;
+};
+
+// "127.0.0.2 seq 7 attempt 1/5 sent command 0x03 (105 bytes): status 1, length 96" without the
+// time.
+std::string traceLine(const EchoExchange& exchange);
+
+}  // namespace korvel
