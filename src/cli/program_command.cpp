@@ -5,7 +5,9 @@
 
 #include "cli/cli_commands.h"
 #include "cli/device_options.h"
+#include "cli/quiet_environment.h"
 #include "cli/run_cli.h"
+#include "cli/run_reporting.h"
 #include "cli/target_text.h"
 
 namespace korvel {
@@ -33,26 +35,38 @@ class ProgramCommand : public CliCommand {
     device_.addTo(command);
     command.add_flag("--via-boot", viaBoot_,
                      "the device already waits in its boot monitor (started by hand)");
+    output_.addJson(command);
+    output_.addTrace(command);
+    output_.addLogFile(command);
   }
   void completeArguments(std::istream& in) override { device_.readPassword(in); }
 
   // The information text goes to standard output as soon as the query has it; the run goes on
   // for a long while after that.
   int run(CliContext& context) override {
-    CliPanel panel(device_.request(imagePath_, viaBoot_), context.err, context.environment,
-                   &context.out);
+    RunReporting reporting(output_, context, "program", imagePath_);
+    if (!reporting.prepare()) return kExitFailure;
+    QuietEnvironment quiet(context.environment);
+    CliEnvironment& environment = reporting.quiet() ? quiet : context.environment;
+    const CliRequest request = device_.request(imagePath_, viaBoot_);
+    CliPanel panel(request, context.err, environment, reporting.json() ? nullptr : &context.out);
+    ProgressFanOut events;
+    events.add(&panel);
+    const auto device = reporting.forDevice(request.ipAddress);
+    for (ProgressObserver* observer : device->observers()) events.add(observer);
     Outcome outcome;
     RunOutcome delivered;
     const auto start = context.environment.now();
     {
-      DeviceProgrammer programmer(panel, context.environment.echoService(),
-                                  context.environment.pauses());
-      prepareProgrammer(programmer, panel, context.environment);
+      DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
+      prepareProgrammer(programmer, panel, environment);
+      programmer.setProgressObserver(&events);
+      programmer.setExchangeObserver(device->exchangeObserver());
       outcome = programmer.programDevice();
       delivered = programmer.lastRun();
     }
     panel.endProgress();
-    if (!outcome.succeeded()) return kExitFailure;
+    if (!device->logWritten(context.err) || !outcome.succeeded()) return kExitFailure;
     const std::chrono::duration<double> seconds = context.environment.now() - start;
     context.err << programmedLine(delivered, seconds.count()) << std::flush;
     return kExitSuccess;
@@ -60,6 +74,7 @@ class ProgramCommand : public CliCommand {
 
  private:
   DeviceOptions device_;
+  OutputOptions output_;
   std::string imagePath_;
   bool viaBoot_ = false;
 };

@@ -185,5 +185,72 @@ TEST_F(CliJsonTest, InfoAppendsToTheRunLogWithoutThePassword) {
   EXPECT_EQ(echo.exchanges(), exchanges);
 }
 
+TEST_F(CliJsonTest, ARunIntoASubordinateGivesItsPhasesProgressResendAndResult) {
+  device =
+      SimulatedDevice(DeviceConfig{.password = kPassword, .subordinates = {{5, {1, 2, 3, 4}}}});
+  device.faults().answerResendByte(0x01 | (2 << 1), onlyRequest(3),
+                                   {FaultMatch::Target::BusRecord});
+  ImageBuilder image;
+  image.name("SUB").version(1, 0).address(5);
+  for (std::size_t i = 0; i < 3; ++i) image.data(12, samplePayload(100 + i, 0));
+  const auto path = dir.write("sub.qlxfw", image.bytes());
+  const CliResult result = run({"program", path.string(), "--json"});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  const std::vector<json> lines = jsonLines(result.out);
+  EXPECT_EQ(events(lines),
+            (std::vector<std::string>{"phase", "info", "phase", "phase", "phase", "progress",
+                                      "progress", "resend", "progress", "phase", "result"}));
+  std::vector<std::string> phases;
+  for (const json& line : lines) {
+    if (line.at("event") == "phase") phases.push_back(line.at("phase"));
+  }
+  EXPECT_EQ(phases, (std::vector<std::string>{"information-query", "image-check",
+                                              "preparing-subordinate", "sending", "restoring"}));
+  EXPECT_EQ(lines[7].at("count"), 2);
+  EXPECT_EQ(lines[8].at("records"), 3);
+  EXPECT_EQ(lines[8].at("bytes_done"), 303);
+  EXPECT_EQ(lines[8].at("bytes_total"), 303);
+  EXPECT_EQ(lines.back().at("outcome"), "ok");
+  EXPECT_EQ(lines.back().at("bytes"), 303);
+  // The closing line stays on standard error.
+  EXPECT_TRUE(result.err.starts_with("Programmed 303 bytes in 3 records")) << result.err;
+}
+
+TEST_F(CliJsonTest, AFailedRunGivesItsMessageAndResultAndIsLogged) {
+  const auto log = dir.path() / "runs.jsonl";
+  const auto path =
+      dir.write("device.qlxfw", ImageBuilder().name("DEV").data(12, Bytes(90, 7)).bytes());
+  device.faults().dropReplies(FaultTrigger{}, {FaultMatch::Target::RawRecord});
+  CliResult result = run({"program", path.string(), "--json", "--log-file", log.string()});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  const std::vector<json> lines = jsonLines(result.out);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2],
+            (json{{"event", "message"}, {"ip", "127.0.0.2"}, {"text", text::kCommError}}));
+  EXPECT_EQ(lines.back().at("outcome"), "link-lost");
+  EXPECT_EQ(lines.back().at("bytes"), 0);
+
+  device.faults().clear();
+  result = run({"program", path.string(), "--log-file", log.string()});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  const std::string text = fileText(log);
+  EXPECT_EQ(text.find(kPassword), std::string::npos);
+  std::istringstream in(text);
+  std::vector<json> logged;
+  for (std::string line; std::getline(in, line);) logged.push_back(json::parse(line));
+  ASSERT_EQ(logged.size(), 2u);
+  for (const json& line : logged) {
+    EXPECT_EQ(line.at("command"), "program");
+    EXPECT_EQ(line.at("image"), path.string());
+    EXPECT_EQ(line.at("image_name"), "DEV");
+    EXPECT_EQ(line.at("target"), "device");
+    EXPECT_EQ(line.at("board_id"), 0x12AB);
+  }
+  EXPECT_EQ(logged[0].at("outcome"), "link-lost");
+  EXPECT_EQ(logged[0].at("text"), text::kCommError);
+  EXPECT_EQ(logged[1].at("outcome"), "ok");
+  EXPECT_EQ(logged[1].at("bytes"), 90);
+}
+
 }  // namespace
 }  // namespace korvel
