@@ -171,22 +171,5 @@ TEST_F(JsonEventWriterTest, ARunGivesOneLinePerEventAndEndsWithItsResult) {
   EXPECT_EQ(lines[8], result);
 }
 
-TEST_F(JsonEventWriterTest, AQueryEndsWithItsTextAndASuccessfulRunWithNoMessage) {
-  auto query = writer(JsonEventWriter::Conversation::InformationQuery);
-  query.onEvent(Finished{outcomeOf(OutcomeKind::NoAnswer)});
-  auto run = writer(JsonEventWriter::Conversation::Run);
-  run.onEvent(RecordTaken{0, 5, 5, 10, 10});
-  run.onEvent(Finished{Outcome{}});
-  const std::vector<json> lines = parsed();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].at("event"), "result");
-  EXPECT_EQ(lines[0].at("outcome"), "no-answer");
-  EXPECT_EQ(lines[0].at("text"), text::kNoAnswer);
-  EXPECT_EQ(lines[2].at("event"), "result");
-  EXPECT_EQ(lines[2].at("outcome"), "ok");
-  EXPECT_EQ(lines[2].at("text"), "");
-  EXPECT_EQ(lines[2].at("bytes"), 5);
-}
-
 }  // namespace
 }  // namespace korvel
