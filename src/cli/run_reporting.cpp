@@ -65,10 +65,6 @@ std::vector<ProgressObserver*> DeviceReporting::observers() {
   return observers;
 }
 
-}  // namespace korvel
-
-namespace korvel {
-
 bool DeviceReporting::logWritten(std::ostream& err) const {
   if (!log_ || log_->written().value_or(true)) return true;
   err << text::kRunLogCannotWrite << logPath_ << '\n' << std::flush;
