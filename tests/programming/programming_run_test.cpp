@@ -19,7 +19,7 @@
 namespace korvel {
 namespace {
 
-constexpr std::uint32_t kDeviceIp = 0x7F000002;
+constexpr Ipv4Address kDeviceIp{127, 0, 0, 2};
 constexpr std::uint8_t kSubordinate = 5;
 
 DeviceConfig deviceWithSubordinate() {
@@ -98,7 +98,7 @@ class ProgrammingRunTest : public ::testing::Test {
   }
 
   SimulatedDevice device{deviceWithSubordinate()};
-  SimulatedEchoService echo{device, hostToNetworkAddress(kDeviceIp)};
+  SimulatedEchoService echo{device, kDeviceIp};
   test::RecordingPanel panel;
   test::RecordingPauses pauses;
   DeviceProgrammer programmer{panel, echo, pauses};
@@ -370,7 +370,7 @@ TEST_F(ProgrammingRunTest, RunsAndQueriesHoldTheDeviceLock) {
   programmer.setDeviceLocks(&locks);
   makeRecords(1, 100);
   runImage(bootImage());
-  EXPECT_EQ(locks.taken, std::vector<std::uint32_t>{kDeviceIp});  // once, for the whole run
+  EXPECT_EQ(locks.taken, std::vector<Ipv4Address>{kDeviceIp});  // once, for the whole run
   EXPECT_EQ(locks.held, 0);
 
   locks.busy = true;
