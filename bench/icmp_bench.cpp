@@ -90,7 +90,7 @@ class MeasuringEchoService : public EchoService {
    public:
     Channel(MeasuringEchoService& owner, std::unique_ptr<EchoChannel> inner)
         : owner_(owner), inner_(std::move(inner)) {}
-    std::optional<std::size_t> echo(std::uint32_t target, ByteView data, MutableByteView reply,
+    std::optional<std::size_t> echo(Ipv4Address target, ByteView data, MutableByteView reply,
                                     std::uint32_t timeoutMs) override {
       Size& size = owner_.sizes[data.size()];
       ++size.exchanges;
@@ -111,16 +111,6 @@ class MeasuringEchoService : public EchoService {
   EchoService& system_;
 };
 
-std::optional<std::uint32_t> dottedAddress(const std::string& text) {
-  unsigned a, b, c, d;
-  char tail;
-  if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 ||
-      b > 255 || c > 255 || d > 255) {
-    return std::nullopt;
-  }
-  return (a << 24) | (b << 16) | (c << 8) | d;
-}
-
 Clock::duration median(std::vector<Clock::duration> values) {
   if (values.empty()) return {};
   std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -131,9 +121,8 @@ Clock::duration median(std::vector<Clock::duration> values) {
 // simulator answers it as it answered in the run (a frame it has just acted on, from memory).
 // With `idle`, each replay waits that long first, as the run waited before such exchanges: after
 // a pause both ends answer more slowly than back to back.
-std::optional<double> bareRoundTripMs(EchoService& system, std::uint32_t target,
-                                      const Bytes& request, std::size_t replays,
-                                      Clock::duration idle) {
+std::optional<double> bareRoundTripMs(EchoService& system, Ipv4Address target, const Bytes& request,
+                                      std::size_t replays, Clock::duration idle) {
   EchoFailure failure;
   auto channel = system.open(failure);
   if (!channel) return std::nullopt;
@@ -154,7 +143,7 @@ std::optional<double> bareRoundTripMs(EchoService& system, std::uint32_t target,
 }
 
 int program(const std::string& ip, const std::string& imagePath) {
-  const auto address = dottedAddress(ip);
+  const auto address = Ipv4Address::parse(ip);
   if (!address) {
     std::fprintf(stderr, "korvel-bench-icmp: bad address %s\n", ip.c_str());
     return 2;
@@ -189,7 +178,7 @@ int program(const std::string& ip, const std::string& imagePath) {
   // run had before them.
   double hotMs = 0, bareMs = 0;
   std::size_t exchanges = 0;
-  const std::uint32_t target = hostToNetworkAddress(*address);
+  const Ipv4Address target = *address;
   for (const auto& [size, seen] : measuring.sizes) {
     const auto idle = median(seen.idleBefore);
     // At most about two seconds of idling per size, and never fewer than three replays.

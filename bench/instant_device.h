@@ -38,7 +38,7 @@ class InstantDevice : public EchoService {
    public:
     explicit Channel(InstantDevice& owner) : owner_(owner) {}
 
-    std::optional<std::size_t> echo(std::uint32_t, ByteView data, MutableByteView replyData,
+    std::optional<std::size_t> echo(Ipv4Address, ByteView data, MutableByteView replyData,
                                     std::uint32_t) override {
       ++owner_.exchanges;
       const FrameHeader asked = FrameHeader::read(data);

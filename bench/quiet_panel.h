@@ -10,7 +10,7 @@ namespace korvel::bench {
 // An operator panel that keeps only what a benchmark reads afterwards: the messages.
 class QuietPanel : public OperatorPanel {
  public:
-  std::uint32_t ipAddress() const override { return ip; }
+  Ipv4Address ipAddress() const override { return ip; }
   std::string login() const override { return "admin"; }
   std::string password() const override { return "admin"; }
   bool viaBoot() const override { return false; }
@@ -26,7 +26,7 @@ class QuietPanel : public OperatorPanel {
   void endWaitCursor() override {}
   void showWarning(const std::string& text) override { warnings.push_back(text); }
 
-  std::uint32_t ip = 0x7F000002;
+  Ipv4Address ip{127, 0, 0, 2};
   std::string path;
   std::string info;
   std::vector<std::string> warnings;

@@ -53,7 +53,8 @@ class FreshDevices : public EchoService {
     DeviceConfig config;
     config.subordinates.push_back({kSubordinate, {1, 2, 3, 4}});
     device_ = std::make_unique<SimulatedDevice>(config);
-    service_ = std::make_unique<SimulatedEchoService>(*device_, hostToNetworkAddress(0x7F000002));
+    service_ =
+        std::make_unique<SimulatedEchoService>(*device_, Ipv4Address::fromHostOrder(0x7F000002));
   }
   std::unique_ptr<EchoChannel> open(EchoFailure& failure) override {
     return service_->open(failure);

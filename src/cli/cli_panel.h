@@ -14,7 +14,7 @@ namespace korvel {
 
 // What the operator typed on the command line, in the shape of the window's fields. Texts UTF-8.
 struct CliRequest {
-  std::uint32_t ipAddress = 0;  // first dotted field in the most significant byte
+  Ipv4Address ipAddress;
   std::string login;
   std::string password;
   std::string imagePath;
@@ -31,7 +31,7 @@ class CliPanel : public OperatorPanel, public ProgressObserver {
   CliPanel(CliRequest request, std::ostream& err, CliEnvironment& environment,
            std::ostream* infoOut = nullptr);
 
-  std::uint32_t ipAddress() const override { return request_.ipAddress; }
+  Ipv4Address ipAddress() const override { return request_.ipAddress; }
   std::string login() const override { return request_.login; }
   std::string password() const override { return request_.password; }
   bool viaBoot() const override { return request_.viaBoot; }

@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "cli/dotted_address.h"
 #include "cli/terminal_text.h"
 
 namespace korvel {
@@ -13,7 +12,7 @@ namespace {
 const CLI::Validator& dottedAddress() {
   static const CLI::Validator validator(
       [](std::string& text) -> std::string {
-        if (parseDottedAddress(text)) return {};
+        if (Ipv4Address::parse(text)) return {};
         return "'" + text + "' is not four dotted decimal numbers 0 to 255";
       },
       "");
@@ -55,7 +54,7 @@ void DeviceOptions::readPassword(std::istream& in) {
 
 CliRequest DeviceOptions::request(std::string imagePath, bool viaBoot) const {
   CliRequest request;
-  request.ipAddress = parseDottedAddress(address).value_or(0);
+  request.ipAddress = Ipv4Address::parse(address).value_or(Ipv4Address());
   request.login = login;
   request.password = password;
   request.imagePath = std::move(imagePath);

@@ -31,13 +31,8 @@ bool RunReporting::prepare() {
   return true;
 }
 
-std::string dottedText(std::uint32_t address) {
-  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
-         std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
-}
-
-std::unique_ptr<DeviceReporting> RunReporting::forDevice(std::uint32_t address) {
-  return std::make_unique<DeviceReporting>(*this, dottedText(address));
+std::unique_ptr<DeviceReporting> RunReporting::forDevice(Ipv4Address address) {
+  return std::make_unique<DeviceReporting>(*this, address.dotted());
 }
 
 DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -14,14 +13,12 @@
 #include "cli/output_options.h"
 #include "cli/run_log.h"
 #include "cli/trace_writer.h"
+#include "common/ipv4_address.h"
 #include "programming/progress_event.h"
 
 namespace korvel {
 
 class DeviceReporting;
-
-// "192.168.0.10" for 0xC0A8000A.
-std::string dottedText(std::uint32_t address);
 
 // What every device of one command reports to: the JSON lines on standard output, the trace on
 // standard error and the run log, with the image's facts read once for all of them.
@@ -39,9 +36,8 @@ class RunReporting {
   // Standard error holds lines of its own (JSON mode, a trace): no progress bar there.
   bool quiet() const { return json_ || trace_; }
 
-  // One device's writers; they must not outlive this object. The address has its first dotted
-  // number in the most significant byte.
-  std::unique_ptr<DeviceReporting> forDevice(std::uint32_t address);
+  // One device's writers; they must not outlive this object.
+  std::unique_ptr<DeviceReporting> forDevice(Ipv4Address address);
 
  private:
   friend class DeviceReporting;

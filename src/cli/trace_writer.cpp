@@ -1,21 +1,12 @@
 #include "cli/trace_writer.h"
 
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "link/request_description.h"
 
 namespace korvel {
 namespace {
-
-// The address is kept in network byte order: its bytes in memory are the dotted numbers.
-std::string dottedNetworkAddress(std::uint32_t networkOrder) {
-  unsigned char bytes[4];
-  std::memcpy(bytes, &networkOrder, sizeof bytes);
-  return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-         std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
-}
 
 std::string whatCameBack(const EchoExchange& exchange) {
   const std::string bytes = std::to_string(exchange.reply.size()) + " bytes";
@@ -49,10 +40,10 @@ void TraceOutput::write(const std::string& line) {
 }
 
 std::string traceLine(const EchoExchange& exchange) {
-  return dottedNetworkAddress(exchange.targetAddress) + " seq " +
-         std::to_string(exchange.sequence) + " attempt " + std::to_string(exchange.attempt) + "/" +
-         std::to_string(exchange.attempts) + " sent " + describeRequest(exchange.sent) + " (" +
-         std::to_string(exchange.sent.size()) + " bytes): " + whatCameBack(exchange);
+  return exchange.targetAddress.dotted() + " seq " + std::to_string(exchange.sequence) +
+         " attempt " + std::to_string(exchange.attempt) + "/" + std::to_string(exchange.attempts) +
+         " sent " + describeRequest(exchange.sent) + " (" + std::to_string(exchange.sent.size()) +
+         " bytes): " + whatCameBack(exchange);
 }
 
 void TraceWriter::onExchange(const EchoExchange& exchange) { output_.write(traceLine(exchange)); }

@@ -9,7 +9,7 @@ class SimulatedEchoService::Channel : public EchoChannel {
  public:
   explicit Channel(SimulatedEchoService& owner) : owner_(owner) {}
 
-  std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+  std::optional<std::size_t> echo(Ipv4Address targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override {
     lastSendFailure_ = EchoFailureKind::None;
     if (data.size() > owner_.largestSend_) {
@@ -33,9 +33,8 @@ class SimulatedEchoService::Channel : public EchoChannel {
   EchoFailureKind lastSendFailure_ = EchoFailureKind::None;
 };
 
-SimulatedEchoService::SimulatedEchoService(SimulatedDevice& device,
-                                           std::uint32_t deviceAddressNetworkOrder)
-    : device_(device), deviceAddress_(deviceAddressNetworkOrder) {}
+SimulatedEchoService::SimulatedEchoService(SimulatedDevice& device, Ipv4Address deviceAddress)
+    : device_(device), deviceAddress_(deviceAddress) {}
 
 void SimulatedEchoService::refuseOpening(EchoFailure failure) { refusal_ = std::move(failure); }
 

@@ -15,7 +15,7 @@ namespace korvel {
 // earlier request is what the operating system's facility filters out, so it never arrives here.
 class SimulatedEchoService : public EchoService {
  public:
-  SimulatedEchoService(SimulatedDevice& device, std::uint32_t deviceAddressNetworkOrder);
+  SimulatedEchoService(SimulatedDevice& device, Ipv4Address deviceAddress);
 
   // Later opens fail with `failure`, as on a machine that allows this process no ICMP.
   void refuseOpening(EchoFailure failure);
@@ -35,7 +35,7 @@ class SimulatedEchoService : public EchoService {
   class Channel;
 
   SimulatedDevice& device_;
-  std::uint32_t deviceAddress_;
+  Ipv4Address deviceAddress_;
   EchoFailure refusal_;
   std::size_t exchanges_ = 0;
   std::size_t opened_ = 0;

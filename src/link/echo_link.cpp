@@ -9,7 +9,7 @@
 
 namespace korvel {
 
-EchoLink::EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint32_t sessionToken)
+EchoLink::EchoLink(EchoService& service, Ipv4Address targetAddress, std::uint32_t sessionToken)
     : channel_(service.open(openFailure_)),
       targetAddress_(targetAddress),
       sessionToken_(sessionToken) {}
@@ -129,23 +129,6 @@ std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t t
     return reply->first(FrameHeader::kSize + getLe16(*reply, FrameHeader::kLengthOffset));
   }
   return std::nullopt;
-}
-
-std::uint32_t hostToNetworkAddress(std::uint32_t hostOrder) {
-  std::uint32_t network = 0;
-  const std::uint8_t bytes[4] = {
-      static_cast<std::uint8_t>(hostOrder >> 24), static_cast<std::uint8_t>(hostOrder >> 16),
-      static_cast<std::uint8_t>(hostOrder >> 8), static_cast<std::uint8_t>(hostOrder)};
-  std::memcpy(&network, bytes, sizeof network);
-  return network;
-}
-
-std::uint32_t networkToHostAddress(std::uint32_t networkOrder) {
-  std::uint8_t bytes[4];
-  std::memcpy(bytes, &networkOrder, sizeof bytes);
-  return (static_cast<std::uint32_t>(bytes[0]) << 24) |
-         (static_cast<std::uint32_t>(bytes[1]) << 16) |
-         (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
 }
 
 }  // namespace korvel

@@ -19,15 +19,14 @@ class EchoLink {
   // 32-bit form); the reply buffer keeps it on every platform so its size follows one rule.
   static constexpr std::size_t kReplyRecordSize = 28;
 
-  // `targetAddress` in network byte order: the first dotted field in the first byte in memory.
-  EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint32_t sessionToken);
+  EchoLink(EchoService& service, Ipv4Address targetAddress, std::uint32_t sessionToken);
 
   EchoLink(const EchoLink&) = delete;
   EchoLink& operator=(const EchoLink&) = delete;
 
   std::uint32_t sessionToken() const { return sessionToken_; }
   std::uint32_t sequence() const { return sequence_; }
-  std::uint32_t targetAddress() const { return targetAddress_; }
+  Ipv4Address targetAddress() const { return targetAddress_; }
 
   // False when the echo facility could not be opened, or refused a send for good; every send
   // then returns nothing at once, and openFailure() says why.
@@ -75,7 +74,7 @@ class EchoLink {
 
   EchoFailure openFailure_;  // before channel_: opening the channel fills it in
   std::unique_ptr<EchoChannel> channel_;
-  std::uint32_t targetAddress_;
+  Ipv4Address targetAddress_;
   Bytes replyBuffer_;
   std::size_t lastReplyRoom_ = 0;
   EchoFailureKind lastRefusal_ = EchoFailureKind::None;
@@ -87,10 +86,5 @@ class EchoLink {
 
 // The lower 32 bits of a high-resolution clock, so that each new link normally gets a new token.
 std::uint32_t newSessionToken();
-
-// 32-bit address with the first dotted field in the most significant byte, as the IP field
-// gives it, to network byte order, and back.
-std::uint32_t hostToNetworkAddress(std::uint32_t hostOrder);
-std::uint32_t networkToHostAddress(std::uint32_t networkOrder);
 
 }  // namespace korvel

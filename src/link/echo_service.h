@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/bytes.h"
+#include "common/ipv4_address.h"
 
 namespace korvel {
 
@@ -31,13 +32,12 @@ class EchoChannel {
  public:
   virtual ~EchoChannel() = default;
 
-  // Sends one echo request to `targetAddress` (IPv4, network byte order: first dotted field in
-  // the first byte in memory) whose data is exactly `data`, with don't-fragment set, and waits up
-  // to `timeoutMs` for the echo reply that answers this very request. On success the reply's data
-  // is copied to the start of `replyData` and its size returned. A reply whose data does not fit
-  // `replyData`, any other ICMP message, a reply to another request or from another address, and
-  // a send the OS refuses all give nothing.
-  virtual std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+  // Sends one echo request to `targetAddress` whose data is exactly `data`, with don't-fragment
+  // set, and waits up to `timeoutMs` for the echo reply that answers this very request. On success
+  // the reply's data is copied to the start of `replyData` and its size returned. A reply whose
+  // data does not fit `replyData`, any other ICMP message, a reply to another request or from
+  // another address, and a send the OS refuses all give nothing.
+  virtual std::optional<std::size_t> echo(Ipv4Address targetAddress, ByteView data,
                                           MutableByteView replyData, std::uint32_t timeoutMs) = 0;
 
   // Why the OS refused the last send outright, when that holds for every later send too (ICMP

@@ -29,11 +29,11 @@ enum class ReplyCheck : std::uint8_t {
 
 // One echo request as it went out, and what came back.
 struct EchoExchange {
-  std::uint32_t targetAddress = 0;  // network byte order
-  std::uint32_t sequence = 0;       // the frame's sequence field
-  ByteView sent;                    // exactly the bytes sent; valid during the call only
-  int attempt = 1;                  // which attempt of this request, from 1
-  int attempts = 1;                 // how many this request may take
+  Ipv4Address targetAddress;
+  std::uint32_t sequence = 0;  // the frame's sequence field
+  ByteView sent;               // exactly the bytes sent; valid during the call only
+  int attempt = 1;             // which attempt of this request, from 1
+  int attempts = 1;            // how many this request may take
   ExchangeResult result = ExchangeResult::NoReply;
   // What came back (Accepted, Received, Rejected), valid during the call only.
   ByteView reply;

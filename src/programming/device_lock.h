@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "common/ipv4_address.h"
+
 namespace korvel {
 
 // Held for as long as it exists.
@@ -20,14 +22,11 @@ class DeviceLocks {
   enum class Result { Taken, Busy, Unavailable };
 
   virtual ~DeviceLocks() = default;
-  // `address`: first dotted field in the most significant byte. `lock` is set when Taken.
-  virtual Result take(std::uint32_t address, std::unique_ptr<DeviceLock>& lock) = 0;
+  // `lock` is set when Taken.
+  virtual Result take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) = 0;
 };
 
 // The locks of this operating system: lock files on POSIX, named mutexes on Windows.
 std::unique_ptr<DeviceLocks> makeSystemDeviceLocks();
-
-// "A.B.C.D", the part of a lock's name that tells the device.
-std::string dottedAddress(std::uint32_t address);
 
 }  // namespace korvel

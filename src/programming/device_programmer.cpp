@@ -20,8 +20,7 @@ void DeviceProgrammer::openLink(bool keepExisting) {
     if (keepExisting) return;
     link_.reset();
   }
-  link_.reset(new (std::nothrow) EchoLink(echoService_, hostToNetworkAddress(panel_.ipAddress()),
-                                          newSessionToken()));
+  link_.reset(new (std::nothrow) EchoLink(echoService_, panel_.ipAddress(), newSessionToken()));
   if (!link_) return;
   link_->setExchangeObserver(exchangeObserver_);
   link_->setStopRequest(stop_);

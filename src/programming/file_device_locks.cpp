@@ -44,12 +44,11 @@ std::optional<std::filesystem::path> deviceLockFolder(const char* runtimeDir,
   return std::nullopt;
 }
 
-std::filesystem::path FileDeviceLocks::lockFile(std::uint32_t address) const {
-  return folder_ / ("device-" + dottedAddress(address) + ".lock");
+std::filesystem::path FileDeviceLocks::lockFile(Ipv4Address address) const {
+  return folder_ / ("device-" + address.dotted() + ".lock");
 }
 
-DeviceLocks::Result FileDeviceLocks::take(std::uint32_t address,
-                                          std::unique_ptr<DeviceLock>& lock) {
+DeviceLocks::Result FileDeviceLocks::take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) {
   if (folder_.empty()) return Result::Unavailable;
   const int fd = ::open(lockFile(address).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return Result::Unavailable;

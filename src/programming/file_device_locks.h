@@ -15,9 +15,9 @@ class FileDeviceLocks final : public DeviceLocks {
   // An empty folder means there is none to be had: every lock is Unavailable.
   explicit FileDeviceLocks(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
-  Result take(std::uint32_t address, std::unique_ptr<DeviceLock>& lock) override;
+  Result take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) override;
 
-  std::filesystem::path lockFile(std::uint32_t address) const;
+  std::filesystem::path lockFile(Ipv4Address address) const;
 
  private:
   std::filesystem::path folder_;

@@ -21,9 +21,8 @@ class MutexDeviceLock final : public DeviceLock {
 
 }  // namespace
 
-DeviceLocks::Result MutexDeviceLocks::take(std::uint32_t address,
-                                           std::unique_ptr<DeviceLock>& lock) {
-  const std::string dotted = dottedAddress(address);
+DeviceLocks::Result MutexDeviceLocks::take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) {
+  const std::string dotted = address.dotted();
   const std::wstring name = prefix_ + std::wstring(dotted.begin(), dotted.end());
   const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
   if (!mutex) return Result::Unavailable;

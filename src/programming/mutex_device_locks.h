@@ -14,7 +14,7 @@ class MutexDeviceLocks final : public DeviceLocks {
   explicit MutexDeviceLocks(std::wstring prefix = L"Global\\Korvel.Device.")
       : prefix_(std::move(prefix)) {}
 
-  Result take(std::uint32_t address, std::unique_ptr<DeviceLock>& lock) override;
+  Result take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) override;
 
  private:
   std::wstring prefix_;

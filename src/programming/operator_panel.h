@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/ipv4_address.h"
+
 namespace korvel {
 
 // The controls of the main window as the device procedures see them. The window implements it
@@ -13,7 +15,7 @@ class OperatorPanel {
   virtual ~OperatorPanel() = default;
 
   // The IP field: first dotted field in the most significant byte, blank parts read as 0.
-  virtual std::uint32_t ipAddress() const = 0;
+  virtual Ipv4Address ipAddress() const = 0;
   virtual std::string login() const = 0;
   virtual std::string password() const = 0;
   virtual bool viaBoot() const = 0;

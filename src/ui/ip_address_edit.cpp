@@ -60,15 +60,17 @@ bool isPasteAction(const QAction& action) {
 
 }  // namespace
 
-std::optional<std::uint32_t> parseDottedAddress(const QString& text) {
+std::optional<Ipv4Address> parseDottedAddress(const QString& text) {
   const QStringList parts = text.trimmed().split(QLatin1Char('.'));
   if (parts.size() != kFieldCount) return std::nullopt;
-  std::uint32_t address = 0;
-  for (const QString& part : parts) {
+  std::array<std::uint8_t, kFieldCount> fields{};
+  for (int i = 0; i < kFieldCount; ++i) {
+    const QString& part = parts[i];
     if (part.isEmpty() || !isOctetText(part)) return std::nullopt;
-    address = (address << 8) | static_cast<std::uint32_t>(std::min(part.toInt(), kMaxOctet));
+    fields[static_cast<std::size_t>(i)] =
+        static_cast<std::uint8_t>(std::min(part.toInt(), kMaxOctet));
   }
-  return address;
+  return Ipv4Address(fields[0], fields[1], fields[2], fields[3]);
 }
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
@@ -110,18 +112,17 @@ QLineEdit* IpAddressEdit::makeField(int index) {
   return edit;
 }
 
-std::uint32_t IpAddressEdit::address() const {
-  std::uint32_t result = 0;
-  for (const QLineEdit* edit : fields_) {
-    result = (result << 8) | static_cast<std::uint32_t>(edit->text().toUInt() & 0xFFu);
+Ipv4Address IpAddressEdit::address() const {
+  std::array<std::uint8_t, kFieldCount> fields{};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    fields[i] = static_cast<std::uint8_t>(fields_[i]->text().toUInt() & 0xFFu);
   }
-  return result;
+  return Ipv4Address(fields[0], fields[1], fields[2], fields[3]);
 }
 
-void IpAddressEdit::setAddress(std::uint32_t address) {
-  for (int i = 0; i < kFieldCount; ++i) {
-    const auto octet = (address >> (8 * (kLastField - i))) & 0xFFu;
-    fields_[static_cast<std::size_t>(i)]->setText(QString::number(octet));
+void IpAddressEdit::setAddress(Ipv4Address address) {
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    fields_[i]->setText(QString::number(address.fields()[i]));
   }
 }
 

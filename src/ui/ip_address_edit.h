@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include "common/ipv4_address.h"
+
 class QLineEdit;
 
 namespace korvel {
@@ -21,8 +23,8 @@ class IpAddressEdit : public QWidget {
   explicit IpAddressEdit(QWidget* parent = nullptr);
 
   // First field in the most significant byte; a blank field reads as 0.
-  std::uint32_t address() const;
-  void setAddress(std::uint32_t address);
+  Ipv4Address address() const;
+  void setAddress(Ipv4Address address);
 
   QLineEdit* field(int index) const { return fields_.at(static_cast<std::size_t>(index)); }
 
@@ -54,6 +56,6 @@ class IpAddressEdit : public QWidget {
 
 // Four dotted groups of one to three digits, each above 255 taken as 255; anything else is no
 // address.
-std::optional<std::uint32_t> parseDottedAddress(const QString& text);
+std::optional<Ipv4Address> parseDottedAddress(const QString& text);
 
 }  // namespace korvel

@@ -198,7 +198,8 @@ QWidget* CKorvelDlg::control(int id) const {
 // first link goes to the restored address.
 void CKorvelDlg::restoreSettings() {
   const QString comm = settingName(setting::kCommSection);
-  ipField_->setAddress(settings_.readInteger(comm, settingName(setting::kIpAddr), 0));
+  ipField_->setAddress(
+      Ipv4Address::fromHostOrder(settings_.readInteger(comm, settingName(setting::kIpAddr), 0)));
   programmer_->openLink(false);
   pathField_->setText(settings_.readText(settingName(setting::kFileSection),
                                          settingName(setting::kPath), QString()));
@@ -211,7 +212,7 @@ void CKorvelDlg::saveSettings() {
   const QString comm = settingName(setting::kCommSection);
   settings_.writeText(settingName(setting::kFileSection), settingName(setting::kPath),
                       pathField_->text());
-  settings_.writeInteger(comm, settingName(setting::kIpAddr), ipField_->address());
+  settings_.writeInteger(comm, settingName(setting::kIpAddr), ipField_->address().hostOrder());
   settings_.writeInteger(comm, settingName(setting::kFromBoot), viaBootBox_->isChecked() ? 1 : 0);
 }
 
@@ -299,7 +300,7 @@ bool CKorvelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr
   return QDialog::nativeEvent(eventType, message, result);
 }
 
-std::uint32_t CKorvelDlg::ipAddress() const { return ipField_->address(); }
+Ipv4Address CKorvelDlg::ipAddress() const { return ipField_->address(); }
 std::string CKorvelDlg::login() const { return toUtf8(loginField_->text()); }
 std::string CKorvelDlg::password() const { return toUtf8(passwordField_->text()); }
 bool CKorvelDlg::viaBoot() const { return viaBootBox_->isChecked(); }

@@ -48,7 +48,7 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
   void showAbout();
 
   // OperatorPanel
-  std::uint32_t ipAddress() const override;
+  Ipv4Address ipAddress() const override;
   std::string login() const override;
   std::string password() const override;
   bool viaBoot() const override;

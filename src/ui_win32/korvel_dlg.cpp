@@ -171,7 +171,7 @@ void CKorvelDlg::restoreSettings() {
 
 void CKorvelDlg::saveSettings() {
   settings_.writeText(kFile, kPath, itemText(control::kPath));
-  settings_.writeInteger(kComm, kIpAddr, ipAddress());
+  settings_.writeInteger(kComm, kIpAddr, ipAddress().hostOrder());
   settings_.writeInteger(kComm, kFromBoot, viaBoot() ? 1 : 0);
 }
 
@@ -298,11 +298,11 @@ std::wstring CKorvelDlg::itemText(int id) const {
   return text;
 }
 
-std::uint32_t CKorvelDlg::ipAddress() const {
+Ipv4Address CKorvelDlg::ipAddress() const {
   DWORD address = 0;
   ::SendDlgItemMessageW(hwnd(), control::kIpField, IPM_GETADDRESS, 0,
                         reinterpret_cast<LPARAM>(&address));
-  return address;
+  return Ipv4Address::fromHostOrder(address);
 }
 
 std::string CKorvelDlg::login() const { return fromWide(itemText(control::kLogin)); }

@@ -38,7 +38,7 @@ class CKorvelDlg : public DialogWindow, public OperatorPanel {
   void showAbout();
 
   // OperatorPanel
-  std::uint32_t ipAddress() const override;
+  Ipv4Address ipAddress() const override;
   std::string login() const override;
   std::string password() const override;
   bool viaBoot() const override;

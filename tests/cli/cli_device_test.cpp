@@ -46,7 +46,7 @@ class CliDeviceTest : public ::testing::Test {
   }
 
   SimulatedDevice device{DeviceConfig{.subordinates = {{kHome, {0x11, 0x22, 0x33, 0x44}}}}};
-  SimulatedEchoService echo{device, hostToNetworkAddress(0x7F000002)};
+  SimulatedEchoService echo{device, Ipv4Address(127, 0, 0, 2)};
   test::TestCliEnvironment environment{echo};
   test::TempDir dir;
   Bytes data;
@@ -163,7 +163,7 @@ TEST_F(CliDeviceTest, ASecondCopyAtTheSameDeviceIsRefused) {
   EXPECT_EQ(result.exitCode, kExitSuccess);
   EXPECT_EQ(result.err,
             "Programmed 411 bytes in 3 records into the subordinate at bus address 5 in 0.0 s\n");
-  EXPECT_EQ(locks.taken, std::vector<std::uint32_t>{0x7F000002});
+  EXPECT_EQ(locks.taken, std::vector<Ipv4Address>{Ipv4Address(127, 0, 0, 2)});
 }
 
 }  // namespace

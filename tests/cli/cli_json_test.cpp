@@ -59,7 +59,7 @@ class CliJsonTest : public ::testing::Test {
   SimulatedDevice device{DeviceConfig{.password = kPassword,
                                       .text1 = "\xCF\xF3\xEC\xEF\x1b[2J\"",  // "Пумп", controls
                                       .text2 = "\x98\x7f"}};
-  SimulatedEchoService echo{device, hostToNetworkAddress(0x7F000002)};
+  SimulatedEchoService echo{device, Ipv4Address(127, 0, 0, 2)};
   test::TestCliEnvironment environment{echo};
   test::TempDir dir;
 };

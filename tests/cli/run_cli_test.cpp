@@ -189,7 +189,7 @@ TEST_F(RunCliTest, AddressAndCredentialsReachTheDevice) {
       environment, {"info", "--ip", "10.1.2.3", "--login", "admin", "--password", "sécret"});
   EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
   ASSERT_EQ(echo.sent.size(), 1u);
-  EXPECT_EQ(echo.sent[0].target, hostToNetworkAddress(0x0A010203));
+  EXPECT_EQ(echo.sent[0].target, Ipv4Address::fromHostOrder(0x0A010203));
   EXPECT_EQ(credentialsOf(echo.sent[0].data),
             "admin:s\xE9"
             "cret");

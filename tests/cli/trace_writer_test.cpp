@@ -1,7 +1,6 @@
 // The wire trace: one line per echo request, on standard error, from the command's start.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 #include <sstream>
 
@@ -18,19 +17,11 @@ namespace {
 using test::CliResult;
 using test::runCliWith;
 
-// 10.1.2.3 as the link keeps it, in network byte order.
-std::uint32_t networkAddress() {
-  const unsigned char bytes[4] = {10, 1, 2, 3};
-  std::uint32_t address = 0;
-  std::memcpy(&address, bytes, sizeof address);
-  return address;
-}
-
 TEST(TraceLineTest, SaysWhatWentOutAndWhatCameBack) {
   const Bytes sent(20, 0);  // no frame the device would read
   const Bytes reply(40, 0);
   EchoExchange exchange;
-  exchange.targetAddress = networkAddress();
+  exchange.targetAddress = Ipv4Address(10, 1, 2, 3);
   exchange.sequence = 7;
   exchange.sent = sent;
   exchange.attempt = 2;
@@ -71,7 +62,7 @@ TEST(TraceCliTest, InfoTracesARejectedReplyATimeoutAndTheAnswer) {
   SimulatedDevice device;
   device.faults().corrupt(FaultKind::BadChecksum, firstRequests(1));
   device.faults().dropReplies(FaultTrigger{.skip = 1, .count = 1});
-  SimulatedEchoService echo(device, hostToNetworkAddress(0x7F000002));
+  SimulatedEchoService echo(device, Ipv4Address(127, 0, 0, 2));
   test::TestCliEnvironment environment(echo);
   environment.terminal = true;  // a trace keeps the progress bar away all the same
   const CliResult result = runCliWith(environment, {"info", "--trace", "--ip", "127.0.0.2",

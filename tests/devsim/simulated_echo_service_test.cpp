@@ -12,7 +12,7 @@
 namespace korvel {
 namespace {
 
-const std::uint32_t kDevice = hostToNetworkAddress(0x7F000002);
+const Ipv4Address kDevice(127, 0, 0, 2);
 
 class SimulatedEchoServiceTest : public ::testing::Test {
  protected:
@@ -43,7 +43,7 @@ TEST_F(SimulatedEchoServiceTest, TheLinkGetsAValidatedReply) {
 }
 
 TEST_F(SimulatedEchoServiceTest, OtherAddressesAreSilentAndTheDeviceHearsNothing) {
-  EchoLink link(service, hostToNetworkAddress(0x7F000003), 1);
+  EchoLink link(service, Ipv4Address::fromHostOrder(0x7F000003), 1);
   EXPECT_FALSE(info(link));
   EXPECT_EQ(service.exchanges(), 5u);
   EXPECT_TRUE(device.log().empty());

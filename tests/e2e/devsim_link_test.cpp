@@ -1,6 +1,5 @@
 // The program's link over the real echo facility of this system, against korvel-devsim in a
 // private network namespace (scripts/with-devsim, devices as in devsim_e2e.json).
-#include <arpa/inet.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -27,12 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kTimeoutMs = 400;
 constexpr std::int32_t kAttempts = 3;
 
-std::uint32_t address(const char* text) {
-  in_addr parsed{};
-  ::inet_pton(AF_INET, text, &parsed);
-  return parsed.s_addr;
-}
-
 // The simulator's conversation log, the lines for one device.
 std::vector<nlohmann::json> logOf(const std::string& device) {
   std::vector<nlohmann::json> lines;
@@ -58,7 +51,8 @@ class DevsimLinkTest : public ::testing::Test {
   }
 
   std::unique_ptr<EchoLink> linkTo(const char* device) {
-    auto link = std::make_unique<EchoLink>(*service_, address(device), newSessionToken());
+    auto link =
+        std::make_unique<EchoLink>(*service_, *Ipv4Address::parse(device), newSessionToken());
     EXPECT_TRUE(link->isOpen()) << link->openFailure().detail;
     return link;
   }

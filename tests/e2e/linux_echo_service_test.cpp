@@ -26,9 +26,9 @@ using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 using test::SysctlOverride;
 
-const std::uint32_t kLoopback = hostToNetworkAddress(0x7F000001);
-const std::uint32_t kSecondLoopback = hostToNetworkAddress(0x7F000002);
-const std::uint32_t kStranger = hostToNetworkAddress(0x7F000003);
+const Ipv4Address kLoopback(127, 0, 0, 1);
+const Ipv4Address kSecondLoopback(127, 0, 0, 2);
+const Ipv4Address kStranger(127, 0, 0, 3);
 
 constexpr const char* kEchoIgnoreAll = "net/ipv4/icmp_echo_ignore_all";
 constexpr const char* kPingGroupRange = "net/ipv4/ping_group_range";
@@ -83,7 +83,7 @@ class LinuxEchoServiceTest : public testing::TestWithParam<IcmpSocketKind> {
     if (!echoIgnore_->applied()) ADD_FAILURE() << "cannot set " << kEchoIgnoreAll;
   }
 
-  std::optional<Bytes> echo(std::uint32_t target, ByteView data, std::size_t room,
+  std::optional<Bytes> echo(Ipv4Address target, ByteView data, std::size_t room,
                             std::uint32_t timeoutMs = 1000) {
     Bytes reply(room, 0xEE);
     const auto size = channel_->echo(target, data, reply, timeoutMs);
@@ -93,7 +93,7 @@ class LinuxEchoServiceTest : public testing::TestWithParam<IcmpSocketKind> {
     return reply;
   }
 
-  std::optional<Bytes> echo(std::uint32_t target, ByteView data) {
+  std::optional<Bytes> echo(Ipv4Address target, ByteView data) {
     return echo(target, data, data.size());
   }
 
@@ -169,7 +169,8 @@ TEST_P(LinuxEchoServiceTest, OnlyTheReplyToThisRequestFromTheTargetIsTaken) {
     const auto fromTarget = [&](ByteView message) {
       test::sendIcmpMessage(request.target, request.source, message);
     };
-    test::sendIcmpMessage(kStranger, request.source, reply(id, seq, "from a stranger"));
+    test::sendIcmpMessage(kStranger.networkOrder(), request.source,
+                          reply(id, seq, "from a stranger"));
     fromTarget(reply(id, static_cast<std::uint16_t>(seq - 1), "late, to the request before"));
     fromTarget(reply(id, static_cast<std::uint16_t>(seq + 1), "to a later request"));
     fromTarget(reply(static_cast<std::uint16_t>(id + 1), seq, "to another socket"));

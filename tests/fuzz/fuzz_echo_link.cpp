@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace korvel;
   fuzz::FuzzInput input(data, size);
   fuzz::FuzzedEchoService service(input);
-  EchoLink link(service, hostToNetworkAddress(0x7F000002), fuzz::kToken);
+  EchoLink link(service, Ipv4Address::fromHostOrder(0x7F000002), fuzz::kToken);
   // A few requests on one link, so that the reply buffer grows and is reused.
   const int requests = 1 + input.byte() % 4;
   for (int i = 0; i < requests; ++i) fuzz::fuzzOneRequest(link, input);

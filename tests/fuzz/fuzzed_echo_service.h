@@ -39,7 +39,7 @@ class FuzzedEchoService : public EchoService {
    public:
     explicit Channel(FuzzedEchoService& owner) : owner_(owner) {}
 
-    std::optional<std::size_t> echo(std::uint32_t, ByteView data, MutableByteView replyData,
+    std::optional<std::size_t> echo(Ipv4Address, ByteView data, MutableByteView replyData,
                                     std::uint32_t) override {
       ++owner_.exchanges;
       FuzzInput& input = owner_.input_;

@@ -28,7 +28,7 @@ namespace korvel {
 namespace {
 
 constexpr std::uint32_t kToken = 0x0BADF00D;
-constexpr std::uint32_t kDeviceIp = 0x7F000002;
+constexpr Ipv4Address kDeviceIp{127, 0, 0, 2};
 
 // `size` bytes of reply data: a frame whose length field says `size - 12` (when there is room
 // for a header), with the right token and checksum, so that only its length decides.
@@ -55,7 +55,7 @@ class OverfullEchoService : public EchoService {
   class Channel : public EchoChannel {
    public:
     explicit Channel(OverfullEchoService& owner) : owner_(owner) {}
-    std::optional<std::size_t> echo(std::uint32_t, ByteView, MutableByteView replyData,
+    std::optional<std::size_t> echo(Ipv4Address, ByteView, MutableByteView replyData,
                                     std::uint32_t) override {
       std::copy_n(owner_.next.begin(), std::min(owner_.next.size(), replyData.size()),
                   replyData.begin());
@@ -72,7 +72,7 @@ TEST(HostileRepliesTest, EveryReplyLengthUpToTheRequestPlusEight) {
     const std::size_t requestSize = FrameHeader::kSize + requestLength;
     for (std::size_t size = 0; size <= requestSize + 8; ++size) {
       test::ScriptedEchoService scripted;
-      EchoLink link(scripted, 0, kToken);
+      EchoLink link(scripted, Ipv4Address(), kToken);
       Bytes frame(requestSize, 0);
       putLe16(frame, FrameHeader::kLengthOffset, requestLength);
       scripted.reply(replyOfSize(size));
@@ -81,7 +81,7 @@ TEST(HostileRepliesTest, EveryReplyLengthUpToTheRequestPlusEight) {
 
       // The same reply handed over by a facility that does not stop at the room it was given.
       OverfullEchoService overfull;
-      EchoLink overfullLink(overfull, 0, kToken);
+      EchoLink overfullLink(overfull, Ipv4Address(), kToken);
       overfull.next = replyOfSize(size);
       EXPECT_EQ(overfullLink.request(frame, 1000, 1).has_value(), fits)
           << size << " bytes, overfull";
@@ -91,7 +91,7 @@ TEST(HostileRepliesTest, EveryReplyLengthUpToTheRequestPlusEight) {
 
 TEST(HostileRepliesTest, LengthFieldThatDisagreesWithTheBytesThatCame) {
   test::ScriptedEchoService scripted;
-  EchoLink link(scripted, 0, kToken);
+  EchoLink link(scripted, Ipv4Address(), kToken);
   Bytes frame(FrameHeader::kSize + 100, 0);
   putLe16(frame, FrameHeader::kLengthOffset, 100);
   // 90 payload bytes come; the length field says otherwise.
@@ -128,7 +128,7 @@ class HostileRunTest : public ::testing::Test {
   }
 
   SimulatedDevice device;
-  SimulatedEchoService echo{device, hostToNetworkAddress(kDeviceIp)};
+  SimulatedEchoService echo{device, kDeviceIp};
   test::RecordingPanel panel;
   test::RecordingPauses pauses;
   DeviceProgrammer programmer{panel, echo, pauses};
@@ -192,7 +192,8 @@ TEST_F(HostileRunTest, RefusedCredentialsReachNoDevice) {
 // The IP field reads blank parts as 0: requests go to that address and nothing answers there.
 TEST_F(HostileRunTest, BlankOrPartlyBlankAddress) {
   const auto image = dir.write("a.qlxfw", ImageBuilder().data(12, samplePayload(100, 1)).bytes());
-  for (const std::uint32_t address : {0x00000000u, 0x7F000000u, 0x00000002u}) {
+  for (const Ipv4Address address :
+       {Ipv4Address(), Ipv4Address(127, 0, 0, 0), Ipv4Address(0, 0, 0, 2)}) {
     panel.ip = address;
     EXPECT_EQ(programWith(image.string()), std::vector<std::string>{text::kCommError});
     EXPECT_EQ(panel.info, text::kNoAnswer);

@@ -15,7 +15,7 @@ namespace korvel {
 namespace {
 
 constexpr std::uint32_t kToken = 0x600DF00D;
-const std::uint32_t kDevice = hostToNetworkAddress(0x7F000002);
+const Ipv4Address kDevice(127, 0, 0, 2);
 
 Bytes commandFrame(ByteView command, std::uint32_t areaLength) {
   const auto credentials = formatCredentials("admin", "admin");

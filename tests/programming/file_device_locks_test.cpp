@@ -12,7 +12,8 @@
 namespace korvel {
 namespace {
 
-constexpr std::uint32_t kDevice = 0x7F000002;
+constexpr Ipv4Address kDevice{127, 0, 0, 2};
+constexpr Ipv4Address kOtherDevice{127, 0, 0, 3};
 
 class FileDeviceLocksTest : public ::testing::Test {
  protected:
@@ -29,7 +30,7 @@ TEST_F(FileDeviceLocksTest, OneHolderPerDeviceUntilItLetsGo) {
   EXPECT_EQ(locks.take(kDevice, second), DeviceLocks::Result::Busy);
   EXPECT_FALSE(second);
   std::unique_ptr<DeviceLock> other;
-  EXPECT_EQ(locks.take(kDevice + 1, other), DeviceLocks::Result::Taken);
+  EXPECT_EQ(locks.take(kOtherDevice, other), DeviceLocks::Result::Taken);
 
   first.reset();
   EXPECT_EQ(locks.take(kDevice, second), DeviceLocks::Result::Taken);

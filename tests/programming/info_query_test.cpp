@@ -89,16 +89,16 @@ TEST_F(InfoQueryTest, SilentDeviceAfterTenAttempts) {
 
 TEST_F(InfoQueryTest, EachQueryOpensANewLink) {
   answerCommands([](const SentCommand&, ByteView request) { return test::replyTo(request, 1); });
-  panel.ip = 0x7F000002;
+  panel.ip = Ipv4Address(127, 0, 0, 2);
   programmer.queryDeviceInfo();
-  panel.ip = 0x7F000003;
+  panel.ip = Ipv4Address(127, 0, 0, 3);
   programmer.queryDeviceInfo();
   const auto commands = sentCommands();
   ASSERT_EQ(commands.size(), 2u);
   EXPECT_NE(commands[0].token, commands[1].token);
   EXPECT_EQ(commands[0].sequence, 0u);
   EXPECT_EQ(commands[1].sequence, 0u);
-  EXPECT_EQ(echo.sent[1].target, hostToNetworkAddress(0x7F000003));
+  EXPECT_EQ(echo.sent[1].target, Ipv4Address::fromHostOrder(0x7F000003));
   EXPECT_EQ(echo.opened, 2);
 }
 

@@ -8,7 +8,8 @@
 namespace korvel {
 namespace {
 
-constexpr std::uint32_t kDevice = 0x7F000002;
+constexpr Ipv4Address kDevice{127, 0, 0, 2};
+constexpr Ipv4Address kOtherDevice{127, 0, 0, 3};
 
 // A name of this test's own, so that a Korvel running alongside is never in the way.
 std::wstring testPrefix() {
@@ -17,7 +18,7 @@ std::wstring testPrefix() {
 
 // A mutex belongs to a thread, and its owner may take it again; another copy of the program is
 // another thread here.
-DeviceLocks::Result takeOnAnotherThread(MutexDeviceLocks& locks, std::uint32_t address) {
+DeviceLocks::Result takeOnAnotherThread(MutexDeviceLocks& locks, Ipv4Address address) {
   DeviceLocks::Result result = DeviceLocks::Result::Unavailable;
   std::thread([&] {
     std::unique_ptr<DeviceLock> lock;
@@ -31,7 +32,7 @@ TEST(MutexDeviceLocksTest, OneHolderPerDeviceUntilItLetsGo) {
   std::unique_ptr<DeviceLock> held;
   ASSERT_EQ(locks.take(kDevice, held), DeviceLocks::Result::Taken);
   EXPECT_EQ(takeOnAnotherThread(locks, kDevice), DeviceLocks::Result::Busy);
-  EXPECT_EQ(takeOnAnotherThread(locks, kDevice + 1), DeviceLocks::Result::Taken);
+  EXPECT_EQ(takeOnAnotherThread(locks, kOtherDevice), DeviceLocks::Result::Taken);
   held.reset();
   EXPECT_EQ(takeOnAnotherThread(locks, kDevice), DeviceLocks::Result::Taken);
 }

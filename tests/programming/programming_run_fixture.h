@@ -16,7 +16,7 @@
 
 namespace korvel::test {
 
-inline constexpr std::uint32_t kDeviceIp = 0x7F000002;
+inline constexpr Ipv4Address kDeviceIp{127, 0, 0, 2};
 inline constexpr std::uint8_t kSubordinate = 5;
 
 inline DeviceConfig deviceWithSubordinate() {
@@ -97,7 +97,7 @@ class ProgrammingRunTest : public ::testing::Test {
   }
 
   SimulatedDevice device{deviceWithSubordinate()};
-  SimulatedEchoService echo{device, hostToNetworkAddress(kDeviceIp)};
+  SimulatedEchoService echo{device, kDeviceIp};
   test::RecordingPanel panel;
   test::RecordingPauses pauses;
   DeviceProgrammer programmer{panel, echo, pauses};

@@ -279,7 +279,7 @@ TEST_F(ProgrammingRunTest, RunsAndQueriesHoldTheDeviceLock) {
   programmer.setDeviceLocks(&locks);
   makeRecords(1, 100);
   runImage(bootImage());
-  EXPECT_EQ(locks.taken, std::vector<std::uint32_t>{kDeviceIp});  // once, for the whole run
+  EXPECT_EQ(locks.taken, std::vector<Ipv4Address>{kDeviceIp});  // once, for the whole run
   EXPECT_EQ(locks.held, 0);
 
   locks.busy = true;

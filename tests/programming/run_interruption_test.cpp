@@ -157,12 +157,5 @@ TEST_F(RunInterruptionTest, AnInformationQueryStopsTheSameWay) {
   EXPECT_TRUE(events.all<AttemptFailed>().empty());
 }
 
-TEST_F(RunInterruptionTest, WithoutAStopTheRunIsUntouched) {
-  makeRecords(3, 100);
-  runImage(subordinateImage());
-  expectOutcome(OutcomeKind::Done);
-  EXPECT_EQ(device.subordinate(test::kSubordinate)->programmedData, expected);
-}
-
 }  // namespace
 }  // namespace korvel

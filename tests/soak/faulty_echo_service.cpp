@@ -53,7 +53,7 @@ class FaultyEchoService::Channel : public EchoChannel {
  public:
   explicit Channel(FaultyEchoService& owner) : owner_(owner) {}
 
-  std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+  std::optional<std::size_t> echo(Ipv4Address targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override {
     FaultCounts& counts = owner_.counts_;
     ++counts.exchanges;
@@ -92,9 +92,9 @@ class FaultyEchoService::Channel : public EchoChannel {
   std::optional<Bytes> onTheWay_;
 };
 
-FaultyEchoService::FaultyEchoService(std::uint32_t deviceAddressNetworkOrder, FaultRates rates,
+FaultyEchoService::FaultyEchoService(Ipv4Address deviceAddress, FaultRates rates,
                                      std::uint64_t seed, Options options)
-    : deviceAddress_(deviceAddressNetworkOrder), rates_(rates), options_(options), random_(seed) {}
+    : deviceAddress_(deviceAddress), rates_(rates), options_(options), random_(seed) {}
 
 FaultyEchoService::~FaultyEchoService() = default;
 

@@ -62,7 +62,7 @@ class FaultyEchoService : public EchoService {
     bool handOnLateReplies = false;
   };
 
-  FaultyEchoService(std::uint32_t deviceAddressNetworkOrder, FaultRates rates, std::uint64_t seed,
+  FaultyEchoService(Ipv4Address deviceAddress, FaultRates rates, std::uint64_t seed,
                     Options options);
   ~FaultyEchoService() override;
 
@@ -85,7 +85,7 @@ class FaultyEchoService : public EchoService {
   void followResends(ByteView request, ByteView reply);
 
   SimulatedDevice* device_ = nullptr;
-  std::uint32_t deviceAddress_;
+  Ipv4Address deviceAddress_;
   FaultRates rates_;
   Options options_;
   std::mt19937_64 random_;

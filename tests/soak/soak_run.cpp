@@ -15,7 +15,7 @@
 namespace korvel::soak {
 namespace {
 
-constexpr std::uint32_t kDeviceIp = 0x7F000002;
+constexpr Ipv4Address kDeviceIp{127, 0, 0, 2};
 constexpr std::uint8_t kBootRecordType = 12;
 
 class Draw {
@@ -222,7 +222,7 @@ std::string lastExchanges(const SimulatedDevice& device, std::size_t count) {
 
 struct SoakSession::Window {
   explicit Window(FaultyEchoService::Options options)
-      : echo(hostToNetworkAddress(kDeviceIp), {}, 0, options), programmer(panel, echo, pauses) {}
+      : echo(kDeviceIp, {}, 0, options), programmer(panel, echo, pauses) {}
 
   test::RecordingPanel panel;
   SummingPauses pauses;

@@ -12,7 +12,7 @@ namespace korvel::test {
 // are held.
 class RecordingLocks : public DeviceLocks {
  public:
-  Result take(std::uint32_t address, std::unique_ptr<DeviceLock>& lock) override {
+  Result take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) override {
     if (busy) return Result::Busy;
     if (unavailable) return Result::Unavailable;
     taken.push_back(address);
@@ -22,7 +22,7 @@ class RecordingLocks : public DeviceLocks {
 
   bool busy = false;
   bool unavailable = false;
-  std::vector<std::uint32_t> taken;
+  std::vector<Ipv4Address> taken;
   int held = 0;
 
  private:

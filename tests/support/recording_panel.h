@@ -11,7 +11,7 @@ namespace korvel::test {
 // An operator panel whose fields a test sets and whose every effect it records.
 class RecordingPanel : public OperatorPanel {
  public:
-  std::uint32_t ipAddress() const override { return ip; }
+  Ipv4Address ipAddress() const override { return ip; }
   std::string login() const override { return loginText; }
   std::string password() const override { return passwordText; }
   bool viaBoot() const override { return viaBootChecked; }
@@ -40,7 +40,7 @@ class RecordingPanel : public OperatorPanel {
     inputsEnabledAtWarning.push_back(inputsEnabled);
   }
 
-  std::uint32_t ip = 0x7F000002;
+  Ipv4Address ip{127, 0, 0, 2};
   std::string loginText = "admin";
   std::string passwordText = "admin";
   bool viaBootChecked = false;

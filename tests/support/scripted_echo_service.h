@@ -14,7 +14,7 @@ namespace korvel::test {
 class ScriptedEchoService : public EchoService {
  public:
   struct Sent {
-    std::uint32_t target;
+    Ipv4Address target;
     Bytes data;
     std::size_t replyRoom;
   };
@@ -47,7 +47,7 @@ class ScriptedEchoService : public EchoService {
   class Channel : public EchoChannel {
    public:
     explicit Channel(ScriptedEchoService& owner) : owner_(owner) {}
-    std::optional<std::size_t> echo(std::uint32_t target, ByteView data, MutableByteView replyData,
+    std::optional<std::size_t> echo(Ipv4Address target, ByteView data, MutableByteView replyData,
                                     std::uint32_t) override {
       owner_.sent.push_back({target, Bytes(data.begin(), data.end()), replyData.size()});
       if (owner_.refuseSendsWith) return std::nullopt;

@@ -32,25 +32,25 @@ class IpAddressEditTest : public ::testing::Test {
 };
 
 TEST_F(IpAddressEditTest, SetAndReadWithTheFirstOctetInTheTopByte) {
-  edit.setAddress(0xC0A8000A);
+  edit.setAddress(Ipv4Address::fromHostOrder(0xC0A8000A));
   EXPECT_EQ(texts(), (QStringList{"192", "168", "0", "10"}));
-  EXPECT_EQ(edit.address(), 0xC0A8000Au);
-  edit.setAddress(0xFFFFFFFF);
-  EXPECT_EQ(edit.address(), 0xFFFFFFFFu);
+  EXPECT_EQ(edit.address().hostOrder(), 0xC0A8000Au);
+  edit.setAddress(Ipv4Address::fromHostOrder(0xFFFFFFFF));
+  EXPECT_EQ(edit.address().hostOrder(), 0xFFFFFFFFu);
 }
 
 TEST_F(IpAddressEditTest, BlankFieldsReadAsZero) {
   edit.field(0)->setText("192");
   edit.field(1)->setText("168");
   edit.field(3)->setText("5");
-  EXPECT_EQ(edit.address(), 0xC0A80005u);
+  EXPECT_EQ(edit.address().hostOrder(), 0xC0A80005u);
   for (int i = 0; i < 4; ++i) edit.field(i)->clear();
-  EXPECT_EQ(edit.address(), 0u);
+  EXPECT_EQ(edit.address().hostOrder(), 0u);
 }
 
 TEST_F(IpAddressEditTest, ThreeDigitsMoveOnByThemselvesAndSelectTheNextField) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
-  edit.setAddress(0x01020304);
+  edit.setAddress(Ipv4Address::fromHostOrder(0x01020304));
   edit.field(0)->clear();
   edit.field(0)->setFocus();
   typeKeys("192");
@@ -62,7 +62,7 @@ TEST_F(IpAddressEditTest, ThreeDigitsMoveOnByThemselvesAndSelectTheNextField) {
 
 TEST_F(IpAddressEditTest, AClickIntoAFieldSelectsItALaterClickPlacesTheCaret) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
-  edit.setAddress(0xC0A8000A);
+  edit.setAddress(Ipv4Address::fromHostOrder(0xC0A8000A));
   QLineEdit* second = edit.field(1);
   const QPoint left(2, second->height() / 2);
   edit.field(0)->setFocus();
@@ -175,7 +175,7 @@ TEST_F(IpAddressEditTest, TheContextMenuPastesADottedAddressToo) {
   });
   Q_EMIT edit.field(3)->customContextMenuRequested(QPoint(1, 1));
   EXPECT_TRUE(pasteOffered);
-  EXPECT_EQ(edit.address(), 0xC0A8010Au);
+  EXPECT_EQ(edit.address().hostOrder(), 0xC0A8010Au);
 }
 
 TEST_F(IpAddressEditTest, IsOneTabStop) {

@@ -102,12 +102,12 @@ TEST_F(SettingsFile, TheWindowRestoresAndSavesThroughTheStore) {
     file->setValue("File/Path", QStringLiteral("/tmp/нет файла.qlxfw"));
   }
   SimulatedDevice device;
-  SimulatedEchoService echo(device, 0x0200007F);
+  SimulatedEchoService echo(device, Ipv4Address(127, 0, 0, 2));
   RecordingPauses pauses;
   {
     KorvelSettings store;
     CKorvelDlg window(nullptr, &echo, &pauses, &store);
-    EXPECT_EQ(window.ipAddress(), 0u);  // the text was ignored
+    EXPECT_EQ(window.ipAddress(), Ipv4Address());  // the text was ignored
     EXPECT_TRUE(window.viaBoot());
     EXPECT_EQ(window.imagePath(), "/tmp/нет файла.qlxfw");
     window.done(QDialog::Rejected);

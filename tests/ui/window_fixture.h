@@ -32,12 +32,12 @@ namespace korvel::test {
 // recorded, and a settings store in memory.
 class WindowTest : public ::testing::Test {
  protected:
-  static constexpr std::uint32_t kDeviceAddress = 0x7F000002;  // 127.0.0.2
+  static constexpr Ipv4Address kDeviceAddress{127, 0, 0, 2};
   static constexpr std::uint8_t kBootRecordType = 12;
   // Boot-monitor records shorter than the 77-byte minimum reply could never be acknowledged.
   static constexpr std::size_t kRecordSize = 256;
 
-  WindowTest() : echo(device, hostToNetworkAddress(kDeviceAddress)) {
+  WindowTest() : echo(device, kDeviceAddress) {
     settings.observe = [this] { return static_cast<int>(echo.opened()); };
     // Unless a test looks at its boxes itself, each box is noted and closed at once, so that an
     // unexpected one fails the test instead of waiting for an operator who never comes.
@@ -60,7 +60,7 @@ class WindowTest : public ::testing::Test {
 
   // A window pointed at the simulated device with its credentials and `image` in the path field.
   CKorvelDlg& openWindowFor(const std::filesystem::path& image) {
-    settings.integers[QStringLiteral("Comm/IpAddr")] = kDeviceAddress;
+    settings.integers[QStringLiteral("Comm/IpAddr")] = kDeviceAddress.hostOrder();
     settings.texts[QStringLiteral("File/Path")] = QString::fromStdString(image.string());
     CKorvelDlg& opened = openWindow();
     field(control::kLogin)->setText(QStringLiteral("admin"));

@@ -68,8 +68,8 @@ TEST_P(WindowIpEntry, TheAddressTypedIsTheAddressUsed) {
   const auto& [start, typed] = GetParam();
   openAt(start);
   typeKeys(QString::fromLatin1(typed.keys));
-  EXPECT_EQ(window->ipAddress(), typed.address)
-      << std::hex << "typed " << typed.keys << ", got 0x" << window->ipAddress();
+  EXPECT_EQ(window->ipAddress().hostOrder(), typed.address)
+      << "typed " << typed.keys << ", got " << window->ipAddress().dotted();
 }
 
 std::string caseName(const ::testing::TestParamInfo<WindowIpEntry::ParamType>& info) {

@@ -138,7 +138,7 @@ TEST_F(WindowRun, ClosingDuringARunWaitsForTheRunThenClosesAndSaves) {
   EXPECT_EQ(device.programmedRecords(), 6u);  // the run was not cut short
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(settings.accessNames().back(), "write Comm/FromBoot");
-  EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], kDeviceAddress);
+  EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], kDeviceAddress.hostOrder());
   EXPECT_EQ(window->programmer().link(), nullptr);
 }
 

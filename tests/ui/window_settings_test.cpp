@@ -22,7 +22,7 @@ TEST_F(WindowSettings, RestoresInOrderWithTheFirstLinkOpenedForTheRestoredAddres
   EXPECT_EQ(settings.accesses[0].observed, 0);
   EXPECT_EQ(settings.accesses[1].observed, 1);
   ASSERT_NE(window->programmer().link(), nullptr);
-  EXPECT_EQ(window->programmer().link()->targetAddress(), hostToNetworkAddress(0xC0A8000A));
+  EXPECT_EQ(window->programmer().link()->targetAddress(), Ipv4Address(192, 168, 0, 10));
 
   EXPECT_EQ(ipField()->field(0)->text(), QStringLiteral("192"));
   EXPECT_EQ(ipField()->field(1)->text(), QStringLiteral("168"));
@@ -34,12 +34,12 @@ TEST_F(WindowSettings, RestoresInOrderWithTheFirstLinkOpenedForTheRestoredAddres
 
 TEST_F(WindowSettings, FirstStartShowsTheDefaults) {
   openWindow();
-  EXPECT_EQ(window->ipAddress(), 0u);
+  EXPECT_EQ(window->ipAddress(), Ipv4Address());
   EXPECT_EQ(ipField()->field(0)->text(), QStringLiteral("0"));
   EXPECT_TRUE(field(control::kPath)->text().isEmpty());
   EXPECT_FALSE(viaBootBox()->isChecked());
   ASSERT_NE(window->programmer().link(), nullptr);
-  EXPECT_EQ(window->programmer().link()->targetAddress(), 0u);
+  EXPECT_EQ(window->programmer().link()->targetAddress(), Ipv4Address());
   EXPECT_TRUE(settings.integers.empty());  // nothing is written before the window ends
 }
 
@@ -81,7 +81,7 @@ TEST_P(WindowEnding, EndsTheWindowAndSavesTheSettingsInOrder) {
   dialog.show();
   QApplication::setActiveWindow(&dialog);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  ipField()->setAddress(0xC0A8000A);
+  ipField()->setAddress(Ipv4Address(192, 168, 0, 10));
   field(control::kPath)->setText(QStringLiteral("C:\\Прошивки\\новая версия.qlxfw"));
   viaBootBox()->setChecked(true);
   settings.accesses.clear();
@@ -122,7 +122,7 @@ TEST_F(WindowSettings, BlankPartsOfTheAddressAreSavedAsZero) {
 
 TEST_F(WindowSettings, AWindowDestroyedWithoutEndingStillSaves) {
   openWindow();
-  ipField()->setAddress(0x0A000001);
+  ipField()->setAddress(Ipv4Address(10, 0, 0, 1));
   window.reset();
   EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], 0x0A000001u);
 }

@@ -35,15 +35,14 @@ inline std::wstring textOf(HWND window) {
 // are only recorded, and a registry key of the test's own.
 class Win32WindowTest : public ::testing::Test {
  protected:
-  static constexpr std::uint32_t kDeviceAddress = 0x7F000002;  // 127.0.0.2
+  static constexpr Ipv4Address kDeviceAddress{127, 0, 0, 2};
   static constexpr std::uint8_t kBootRecordType = 12;
   static constexpr std::size_t kRecordSize = 256;
   static constexpr int kInputSet[] = {control::kProgram,  control::kIpField, control::kBrowse,
                                       control::kPath,     control::kInfo,    control::kLogin,
                                       control::kPassword, control::kViaBoot};
 
-  Win32WindowTest()
-      : echo(device, hostToNetworkAddress(kDeviceAddress)), settings(uniqueApplicationName()) {}
+  Win32WindowTest() : echo(device, kDeviceAddress), settings(uniqueApplicationName()) {}
 
   ~Win32WindowTest() override {
     window.reset();
@@ -62,7 +61,7 @@ class Win32WindowTest : public ::testing::Test {
   }
 
   HWND openWindowFor(const std::filesystem::path& image) {
-    settings.writeInteger(L"Comm", L"IpAddr", kDeviceAddress);
+    settings.writeInteger(L"Comm", L"IpAddr", kDeviceAddress.hostOrder());
     settings.writeText(L"File", L"Path", image.wstring());
     openWindow();
     setText(control::kLogin, L"admin");

@@ -159,7 +159,7 @@ TEST_F(Win32WindowRun, ClosingDuringARunWaitsForItsEndThenSaves) {
   EXPECT_EQ(device.programmedRecords(), 4u);  // the run was not cut short
   EXPECT_FALSE(::IsWindow(dialog));
   EXPECT_EQ(settings.readText(L"File", L"Path", L""), image.wstring());
-  EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress);
+  EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress.hostOrder());
 }
 
 // Catches each dialog that a window on this thread opens over it (a message box, the About box,

@@ -15,7 +15,8 @@ using test::writeEchoReply;
 using Call = FakeIcmpHelper::Call;
 using Outcome = FakeIcmpHelper::Outcome;
 
-const IPAddr kTarget = hostToNetworkAddress(0x7F000002);  // 127.0.0.2
+const Ipv4Address kTargetAddress(127, 0, 0, 2);
+const IPAddr kTarget = kTargetAddress.networkOrder();
 const Bytes kRequest{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 const Bytes kReply{0xA0, 0xA1, 0xA2, 0xA3, 0xA4};
 
@@ -29,7 +30,7 @@ class WindowsEchoChannelTest : public ::testing::Test {
  protected:
   std::optional<Bytes> echo(std::uint32_t timeoutMs = 1000) {
     Bytes room(kRequest.size(), 0);
-    const auto size = channel->echo(kTarget, kRequest, room, timeoutMs);
+    const auto size = channel->echo(kTargetAddress, kRequest, room, timeoutMs);
     if (!size) return std::nullopt;
     return Bytes(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(*size));
   }
@@ -143,7 +144,7 @@ TEST_F(WindowsEchoChannelTest, OnlyASuccessfulEchoReplyFromTheTargetCounts) {
     helper.answer = [](Call& call) { return answerWith(call, IP_TTL_EXPIRED_TRANSIT); };
     EXPECT_EQ(echo(), std::nullopt);
     helper.answer = [](Call& call) {
-      return answerWith(call, IP_SUCCESS, hostToNetworkAddress(0x7F000003));
+      return answerWith(call, IP_SUCCESS, Ipv4Address(127, 0, 0, 3).networkOrder());
     };
     EXPECT_EQ(echo(), std::nullopt);
   }
@@ -266,7 +267,7 @@ TEST(WindowsEchoServiceTest, TheLinkStopsSendingAfterARefusal) {
   helper.version = 5;
   helper.answer = [](Call&) { return Outcome{0, ERROR_ACCESS_DENIED, true}; };
   WindowsEchoService service(&helper);
-  EchoLink link(service, kTarget, 0x01020304);
+  EchoLink link(service, kTargetAddress, 0x01020304);
   ASSERT_TRUE(link.isOpen());
   Bytes frame(89, 0);
   putLe16(frame, 2, 77);

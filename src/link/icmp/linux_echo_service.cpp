@@ -121,7 +121,7 @@ LinuxEchoChannel::LinuxEchoChannel(int socketFd, IcmpSocketKind kind, std::uint1
 
 LinuxEchoChannel::~LinuxEchoChannel() { ::close(socket_); }
 
-std::optional<std::size_t> LinuxEchoChannel::echo(std::uint32_t targetAddress, ByteView data,
+std::optional<std::size_t> LinuxEchoChannel::echo(Ipv4Address targetAddress, ByteView data,
                                                   MutableByteView replyData,
                                                   std::uint32_t timeoutMs) {
   const std::uint16_t sequence = nextSequence_++;
@@ -139,19 +139,19 @@ std::optional<std::size_t> LinuxEchoChannel::echo(std::uint32_t targetAddress, B
 // receive buffer so that the kernel drops the reply we want.
 void LinuxEchoChannel::discardWaitingDatagrams() {
   ByteView datagram;
-  std::uint32_t sender = 0;
+  Ipv4Address sender;
   while (receive(datagram, sender) == Received::Datagram) {
   }
 }
 
-bool LinuxEchoChannel::sendRequest(std::uint32_t targetAddress, ByteView data,
+bool LinuxEchoChannel::sendRequest(Ipv4Address targetAddress, ByteView data,
                                    std::uint16_t sequence) {
   if (data.size() > kMaxIcmpEchoData) return false;
   const auto size = writeIcmpEcho(packet_, kIcmpEchoRequest, identifier_, sequence, data);
   if (!size) return false;
   sockaddr_in target{};
   target.sin_family = AF_INET;
-  target.sin_addr.s_addr = targetAddress;
+  target.sin_addr.s_addr = targetAddress.networkOrder();
   ssize_t sent = 0;
   do {
     sent = ::sendto(socket_, packet_.data(), *size, 0, reinterpret_cast<const sockaddr*>(&target),
@@ -162,11 +162,11 @@ bool LinuxEchoChannel::sendRequest(std::uint32_t targetAddress, ByteView data,
   return sent == static_cast<ssize_t>(*size);
 }
 
-std::optional<ByteView> LinuxEchoChannel::awaitReply(std::uint32_t targetAddress,
+std::optional<ByteView> LinuxEchoChannel::awaitReply(Ipv4Address targetAddress,
                                                      std::uint16_t sequence, Deadline deadline) {
   for (;;) {
     ByteView datagram;
-    std::uint32_t sender = 0;
+    Ipv4Address sender;
     Received received;
     while ((received = receive(datagram, sender)) == Received::Datagram) {
       if (auto data = replyData(datagram, sender, targetAddress, sequence)) return data;
@@ -180,7 +180,7 @@ std::optional<ByteView> LinuxEchoChannel::awaitReply(std::uint32_t targetAddress
   }
 }
 
-LinuxEchoChannel::Received LinuxEchoChannel::receive(ByteView& datagram, std::uint32_t& sender) {
+LinuxEchoChannel::Received LinuxEchoChannel::receive(ByteView& datagram, Ipv4Address& sender) {
   sockaddr_in from{};
   socklen_t fromSize = sizeof from;
   ssize_t size = 0;
@@ -195,12 +195,13 @@ LinuxEchoChannel::Received LinuxEchoChannel::receive(ByteView& datagram, std::ui
   // nothing accepts.
   const auto fullSize = static_cast<std::size_t>(size);
   datagram = ByteView(packet_).first(fullSize <= packet_.size() ? fullSize : 0);
-  sender = from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
+  sender = from.sin_family == AF_INET ? Ipv4Address::fromNetworkOrder(from.sin_addr.s_addr)
+                                      : Ipv4Address();
   return Received::Datagram;
 }
 
-std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, std::uint32_t sender,
-                                                    std::uint32_t targetAddress,
+std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, Ipv4Address sender,
+                                                    Ipv4Address targetAddress,
                                                     std::uint16_t sequence) const {
   if (sender != targetAddress) return std::nullopt;
   const auto message =

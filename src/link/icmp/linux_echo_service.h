@@ -25,7 +25,7 @@ class LinuxEchoChannel final : public EchoChannel {
   LinuxEchoChannel(const LinuxEchoChannel&) = delete;
   LinuxEchoChannel& operator=(const LinuxEchoChannel&) = delete;
 
-  std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+  std::optional<std::size_t> echo(Ipv4Address targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override;
 
   EchoFailureKind lastSendFailure() const override { return lastSendFailure_; }
@@ -37,12 +37,12 @@ class LinuxEchoChannel final : public EchoChannel {
   enum class Received { Datagram, NoneWaiting, Failed };
 
   void discardWaitingDatagrams();
-  bool sendRequest(std::uint32_t targetAddress, ByteView data, std::uint16_t sequence);
-  std::optional<ByteView> awaitReply(std::uint32_t targetAddress, std::uint16_t sequence,
+  bool sendRequest(Ipv4Address targetAddress, ByteView data, std::uint16_t sequence);
+  std::optional<ByteView> awaitReply(Ipv4Address targetAddress, std::uint16_t sequence,
                                      Deadline deadline);
-  Received receive(ByteView& datagram, std::uint32_t& sender);
-  std::optional<ByteView> replyData(ByteView datagram, std::uint32_t sender,
-                                    std::uint32_t targetAddress, std::uint16_t sequence) const;
+  Received receive(ByteView& datagram, Ipv4Address& sender);
+  std::optional<ByteView> replyData(ByteView datagram, Ipv4Address sender,
+                                    Ipv4Address targetAddress, std::uint16_t sequence) const;
 
   int socket_;
   IcmpSocketKind kind_;

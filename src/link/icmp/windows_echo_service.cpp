@@ -117,17 +117,18 @@ WindowsEchoChannel::~WindowsEchoChannel() {
   }
 }
 
-std::optional<std::size_t> WindowsEchoChannel::echo(std::uint32_t targetAddress, ByteView data,
+std::optional<std::size_t> WindowsEchoChannel::echo(Ipv4Address targetAddress, ByteView data,
                                                     MutableByteView replyData,
                                                     std::uint32_t timeoutMs) {
   lastSendFailure_ = EchoFailureKind::None;
   if (data.size() > 0xFFFF) return std::nullopt;
   releaseFinishedEchoes();
   prepareBuffer(std::max(replyData.size(), data.size()));
-  const auto replies = helper_.majorVersion() < 6 ? sendSync(targetAddress, data, timeoutMs)
-                                                  : sendAsync(targetAddress, data, timeoutMs);
+  const IPAddr target = targetAddress.networkOrder();
+  const auto replies = helper_.majorVersion() < 6 ? sendSync(target, data, timeoutMs)
+                                                  : sendAsync(target, data, timeoutMs);
   if (!replies) return std::nullopt;
-  return copyReply(*replies, targetAddress, replyData);
+  return copyReply(*replies, target, replyData);
 }
 
 // A fresh record at the start of the buffer on every send: its reply count, status and data

@@ -52,7 +52,7 @@ class WindowsEchoChannel final : public EchoChannel {
   WindowsEchoChannel(const WindowsEchoChannel&) = delete;
   WindowsEchoChannel& operator=(const WindowsEchoChannel&) = delete;
 
-  std::optional<std::size_t> echo(std::uint32_t targetAddress, ByteView data,
+  std::optional<std::size_t> echo(Ipv4Address targetAddress, ByteView data,
                                   MutableByteView replyData, std::uint32_t timeoutMs) override;
   const EchoFailure* refusal() const override { return refusal_ ? &*refusal_ : nullptr; }
   EchoFailureKind lastSendFailure() const override { return lastSendFailure_; }
