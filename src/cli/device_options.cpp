@@ -63,10 +63,11 @@ CliRequest DeviceOptions::request(std::string imagePath, bool viaBoot) const {
   return request;
 }
 
-void prepareProgrammer(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment) {
+void prepareProgrammer(DeviceProgrammer& programmer, ProgressObserver& observer,
+                       CliEnvironment& environment) {
   programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
   programmer.setDeviceLocks(environment.deviceLocks());
-  programmer.setProgressObserver(&panel);
+  programmer.setProgressObserver(&observer);
 }
 
 }  // namespace korvel

@@ -29,7 +29,8 @@ struct DeviceOptions {
 };
 
 // The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
-// a second copy of the program away from the device meanwhile; the panel draws the progress.
-void prepareProgrammer(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment);
+// a second copy of the program away from the device meanwhile; `observer` gets the events.
+void prepareProgrammer(DeviceProgrammer& programmer, ProgressObserver& observer,
+                       CliEnvironment& environment);
 
 }  // namespace korvel

@@ -1,10 +1,10 @@
 #include <CLI/CLI.hpp>
 
-#include <chrono>
 #include <cstdio>
 
 #include "cli/cli_commands.h"
 #include "cli/device_options.h"
+#include "cli/device_run.h"
 #include "cli/run_cli.h"
 #include "cli/target_text.h"
 
@@ -39,22 +39,11 @@ class ProgramCommand : public CliCommand {
   // The information text goes to standard output as soon as the query has it; the run goes on
   // for a long while after that.
   int run(CliContext& context) override {
-    CliPanel panel(device_.request(imagePath_, viaBoot_), context.err, context.environment,
-                   &context.out);
-    Outcome outcome;
-    RunOutcome delivered;
-    const auto start = context.environment.now();
-    {
-      DeviceProgrammer programmer(panel, context.environment.echoService(),
-                                  context.environment.pauses());
-      prepareProgrammer(programmer, panel, context.environment);
-      outcome = programmer.programDevice();
-      delivered = programmer.lastRun();
-    }
-    panel.endProgress();
-    if (!outcome.succeeded()) return kExitFailure;
-    const std::chrono::duration<double> seconds = context.environment.now() - start;
-    context.err << programmedLine(delivered, seconds.count()) << std::flush;
+    const auto run = makeTerminalRun(device_.request(imagePath_, viaBoot_), context.environment,
+                                     context.err, &context.out);
+    const DeviceResult result = run->program();
+    if (!result.outcome.succeeded()) return kExitFailure;
+    context.err << programmedLine(result.run, result.seconds) << std::flush;
     return kExitSuccess;
   }
 
