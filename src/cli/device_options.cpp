@@ -30,11 +30,17 @@ std::optional<std::string> readPasswordLine(std::istream& in) {
 
 }  // namespace
 
-void DeviceOptions::addTo(CLI::App& command) {
-  command.add_option("--ip", address, "IPv4 address of the device")
-      ->required()
-      ->type_name("A.B.C.D")
-      ->check(dottedAddress());
+void DeviceOptions::addTo(CLI::App& command, bool manyDevices) {
+  if (manyDevices) {
+    command.add_option("--ip", addresses, "IPv4 address of a device; once per device")
+        ->type_name("A.B.C.D")
+        ->check(dottedAddress());
+  } else {
+    command.add_option("--ip", address, "IPv4 address of the device")
+        ->required()
+        ->type_name("A.B.C.D")
+        ->check(dottedAddress());
+  }
   command.add_option("--login", login, "login of the device's web interface")->type_name("LOGIN");
   auto* passwordOption =
       command.add_option("--password", password, "password of the web interface")
