@@ -34,7 +34,7 @@ class ProgramCommand : public CliCommand {
         ->type_name("FILE");
     command.add_option("--jobs", jobs_, "devices programmed at once (default: all, at most 64)")
         ->type_name("N")
-        ->check(CLI::Range(1, kMaxJobs));
+        ->check(CLI::Range(1, kMaxJobs).description(""));
     command.add_flag("--via-boot", viaBoot_,
                      "the device already waits in its boot monitor (started by hand)");
   }
