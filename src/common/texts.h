@@ -19,6 +19,8 @@ inline constexpr char kDeviceError[] = "Устройство вернуло ош
 inline constexpr char kCredentialsTooLong[] = "Логин и пароль вместе длиннее 30 символов";
 inline constexpr char kCredentialsBadCharacter[] = "Недопустимый символ в логине или пароле";
 inline constexpr char kNoIcmpAccess[] = "Нет доступа к ICMP";
+// The query was stopped from outside (the command line's Ctrl-C).
+inline constexpr char kQueryInterrupted[] = "Запрос прерван";
 // Why, on Linux: the reason line, made of what stands in the way of each kind of socket.
 inline constexpr char kIcmpReasonPrefix[] = "Причина: ";
 inline constexpr char kIcmpPingGroupsOutside[] =
@@ -60,6 +62,8 @@ inline constexpr char kRecordTooLong[] = "Слишком длинная запи
 inline constexpr char kRecordExceedsPacket[] = "Запись не помещается в пакет сети";
 inline constexpr char kFileChanged[] = "Файл изменился во время прошивки";
 inline constexpr char kAnotherCopyRunning[] = "С устройством уже работает другая копия Korvel";
+// A run stopped from outside; no message box shows it, only the command line stops runs.
+inline constexpr char kRunInterrupted[] = "Прошивка прервана";
 
 // Window.
 inline constexpr char kAppName[] = "Korvel";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/device_replies.h"
 #include "link/frame_header.h"
 #include "link/frame_seal.h"
 
@@ -14,8 +15,23 @@ EchoLink::EchoLink(EchoService& service, std::uint32_t targetAddress, std::uint3
       sessionToken_(sessionToken) {}
 
 std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) {
-  lastSendTooLarge_ = false;
-  if (!channel_ || bytes.size() > 0xFFFF) return std::nullopt;
+  if (stopRequested()) return std::nullopt;
+  const Transmission transmission = transmit(bytes, timeoutMs);
+  if (observer_) observer_->onExchange(exchangeOf(bytes, 1, 1, transmission));
+  return transmission.reply;
+}
+
+EchoLink::Transmission EchoLink::transmit(ByteView bytes, std::uint32_t timeoutMs) {
+  lastRefusal_ = EchoFailureKind::None;
+  if (!channel_) {
+    lastRefusal_ = openFailure_.kind == EchoFailureKind::None ? EchoFailureKind::Unavailable
+                                                              : openFailure_.kind;
+    return {};
+  }
+  if (bytes.size() > 0xFFFF) {
+    lastRefusal_ = EchoFailureKind::TooLarge;
+    return {};
+  }
   const std::size_t room = std::max<std::size_t>(bytes.size(), 8);
   const std::size_t need = room + kReplyRecordSize;
   if (replyBuffer_.size() < need) replyBuffer_.assign(need, 0);
@@ -23,28 +39,70 @@ std::optional<ByteView> EchoLink::send(ByteView bytes, std::uint32_t timeoutMs) 
   const MutableByteView replyData(replyBuffer_.data() + kReplyRecordSize, room);
   const auto received = channel_->echo(targetAddress_, bytes, replyData, timeoutMs);
   if (!received) {
-    lastSendTooLarge_ = channel_->lastSendFailure() == EchoFailureKind::TooLarge;
+    lastRefusal_ = channel_->lastSendFailure();
     dropRefusedChannel();
+    return {};
   }
-  if (!received || *received > room) return std::nullopt;
-  return ByteView(replyData.data(), *received);
+  if (*received > room) return {std::nullopt, true};
+  return {ByteView(replyData.data(), *received)};
 }
 
 void EchoLink::dropRefusedChannel() {
   if (const EchoFailure* refusal = channel_->refusal()) {
     openFailure_ = *refusal;
+    lastRefusal_ = refusal->kind;
     channel_.reset();
   }
 }
 
-bool EchoLink::isValidReply(ByteView reply, std::uint16_t requestLength) const {
-  if (reply.size() < FrameHeader::kSize) return false;
+std::optional<ReplyCheck> EchoLink::replyProblem(ByteView reply,
+                                                 std::uint16_t requestLength) const {
+  if (reply.size() < FrameHeader::kSize) return ReplyCheck::Truncated;
   const FrameHeader header = FrameHeader::read(reply);
-  if (header.length > requestLength) return false;
+  if (header.length > requestLength) return ReplyCheck::LengthAboveRequest;
   // A reply shorter than its own length field is cut off, and fails its seal.
-  if (!frameSealIntact(reply)) return false;
-  if (header.token != static_cast<std::uint32_t>(~sessionToken_)) return false;
-  return header.length >= reply::kMinLength;
+  if (!frameSealIntact(reply)) return ReplyCheck::Checksum;
+  if (header.token != static_cast<std::uint32_t>(~sessionToken_)) return ReplyCheck::Token;
+  if (header.length < reply::kMinLength) return ReplyCheck::LengthBelowMinimum;
+  return std::nullopt;
+}
+
+EchoExchange EchoLink::exchangeOf(ByteView sent, int attempt, int attempts,
+                                  const Transmission& transmission) const {
+  EchoExchange exchange;
+  exchange.targetAddress = targetAddress_;
+  if (sent.size() >= FrameHeader::kSize) exchange.sequence = FrameHeader::read(sent).sequence;
+  exchange.sent = sent;
+  exchange.attempt = attempt;
+  exchange.attempts = attempts;
+  if (transmission.reply) {
+    exchange.result = ExchangeResult::Received;
+    exchange.reply = *transmission.reply;
+  } else if (transmission.oversized) {
+    exchange.result = ExchangeResult::Rejected;
+    exchange.rejectedBy = ReplyCheck::Oversized;
+  } else if (lastRefusal_ != EchoFailureKind::None) {
+    exchange.result = ExchangeResult::Refused;
+    exchange.refusal = lastRefusal_;
+  }
+  return exchange;
+}
+
+void EchoLink::tellRequest(ByteView sent, int attempt, int attempts,
+                           const Transmission& transmission,
+                           std::optional<ReplyCheck> problem) const {
+  if (!observer_) return;
+  EchoExchange exchange = exchangeOf(sent, attempt, attempts, transmission);
+  if (problem) {
+    exchange.result = ExchangeResult::Rejected;
+    exchange.rejectedBy = *problem;
+  } else if (transmission.reply) {
+    exchange.result = ExchangeResult::Accepted;
+    exchange.replyLength = FrameHeader::read(exchange.reply).length;
+    exchange.reply = exchange.reply.first(FrameHeader::kSize + exchange.replyLength);
+    exchange.status = replyStatus(replyBody(exchange.reply));
+  }
+  observer_->onExchange(exchange);
 }
 
 std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t timeoutMs,
@@ -60,10 +118,13 @@ std::optional<ByteView> EchoLink::request(MutableByteView frame, std::uint32_t t
   sealFrame(frame);
 
   const ByteView finished(frame.data(), total);
-  for (std::int32_t attempt = 0; attempt < attempts; ++attempt) {
-    const auto reply = send(finished, timeoutMs);
-    if (lastSendTooLarge_) break;
-    if (!reply || !isValidReply(*reply, header.length)) continue;
+  for (std::int32_t attempt = 0; attempt < attempts && !stopRequested(); ++attempt) {
+    const Transmission transmission = transmit(finished, timeoutMs);
+    const auto& reply = transmission.reply;
+    const auto problem = reply ? replyProblem(*reply, header.length) : std::nullopt;
+    tellRequest(finished, attempt + 1, attempts, transmission, problem);
+    if (lastSendTooLarge()) break;
+    if (!reply || problem) continue;
     ++sequence_;
     return reply->first(FrameHeader::kSize + getLe16(*reply, FrameHeader::kLengthOffset));
   }

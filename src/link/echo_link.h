@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
 #include "common/bytes.h"
 #include "link/echo_service.h"
+#include "link/exchange_observer.h"
 
 namespace korvel {
 
@@ -32,7 +34,8 @@ class EchoLink {
   bool isOpen() const { return channel_ != nullptr; }
   const EchoFailure& openFailure() const { return openFailure_; }
 
-  // One echo exchange. The reply stays valid until the next send on this link.
+  // One echo exchange, its reply not checked. The reply stays valid until the next send on this
+  // link.
   [[nodiscard]] std::optional<ByteView> send(ByteView bytes, std::uint32_t timeoutMs);
 
   // Stamps token, sequence and checksum into `frame` (whose length field and payload the caller
@@ -42,21 +45,42 @@ class EchoLink {
                                                 std::int32_t attempts);
 
   // The last send was refused for its size: sending the same frame again cannot help.
-  bool lastSendTooLarge() const { return lastSendTooLarge_; }
+  bool lastSendTooLarge() const { return lastRefusal_ == EchoFailureKind::TooLarge; }
+
+  // Every echo request from now on is told to `observer` (none: nobody listens); it must
+  // outlive the link or be reset first.
+  void setExchangeObserver(ExchangeObserver* observer) { observer_ = observer; }
+  // Once `*stop` is true, no further echo request goes out: sends and the remaining attempts
+  // of a request return nothing at once. None (the default): never.
+  void setStopRequest(const std::atomic<bool>* stop) { stop_ = stop; }
+  bool stopRequested() const { return stop_ && stop_->load(); }
 
   std::size_t replyBufferSize() const { return replyBuffer_.size(); }
   std::size_t lastReplyRoom() const { return lastReplyRoom_; }
 
  private:
-  bool isValidReply(ByteView reply, std::uint16_t requestLength) const;
+  // What came back from one echo request, unchecked.
+  struct Transmission {
+    std::optional<ByteView> reply;
+    bool oversized = false;  // more came back than there was room for
+  };
+  Transmission transmit(ByteView bytes, std::uint32_t timeoutMs);
+  // The first check `reply` fails, or nothing when it is good.
+  std::optional<ReplyCheck> replyProblem(ByteView reply, std::uint16_t requestLength) const;
   void dropRefusedChannel();
+  EchoExchange exchangeOf(ByteView sent, int attempt, int attempts,
+                          const Transmission& transmission) const;
+  void tellRequest(ByteView sent, int attempt, int attempts, const Transmission& transmission,
+                   std::optional<ReplyCheck> problem) const;
 
   EchoFailure openFailure_;  // before channel_: opening the channel fills it in
   std::unique_ptr<EchoChannel> channel_;
   std::uint32_t targetAddress_;
   Bytes replyBuffer_;
   std::size_t lastReplyRoom_ = 0;
-  bool lastSendTooLarge_ = false;
+  EchoFailureKind lastRefusal_ = EchoFailureKind::None;
+  ExchangeObserver* observer_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
   std::uint32_t sessionToken_;
   std::uint32_t sequence_ = 0;
 };

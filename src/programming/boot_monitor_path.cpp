@@ -16,10 +16,7 @@ constexpr std::uint32_t kBootMonitorStartMs = 2000;
 
 bool DeviceProgrammer::enterBootMonitor() {
   openLink(true);
-  if (panel_.viaBoot()) {
-    pauses_.pause(kBootMonitorStartMs);
-    return true;
-  }
+  if (panel_.viaBoot()) return pauseUnlessStopped(kBootMonitorStartMs);
   std::optional<ByteView> reply;
   if (link_) {
     const std::uint8_t command[] = {command::kEnterBootMonitor};
@@ -27,12 +24,10 @@ bool DeviceProgrammer::enterBootMonitor() {
       reply = sendCommand(command, 1);
       if (reply) break;
       reportFailedAttempt(Request::EnterBootMonitor, attempt, kEnterAttempts);
-      pauses_.pause(kAfterFailedEnterMs);
+      if (!pauseUnlessStopped(kAfterFailedEnterMs)) return false;
     }
   }
-  if (!isGood(reply)) return false;
-  pauses_.pause(kBootMonitorStartMs);
-  return true;
+  return isGood(reply) && pauseUnlessStopped(kBootMonitorStartMs);
 }
 
 bool DeviceProgrammer::sendRawRecord(ByteView payload) {

@@ -22,6 +22,25 @@ void DeviceProgrammer::openLink(bool keepExisting) {
   }
   link_.reset(new (std::nothrow) EchoLink(echoService_, hostToNetworkAddress(panel_.ipAddress()),
                                           newSessionToken()));
+  if (!link_) return;
+  link_->setExchangeObserver(exchangeObserver_);
+  link_->setStopRequest(stop_);
+}
+
+void DeviceProgrammer::setExchangeObserver(ExchangeObserver* observer) {
+  exchangeObserver_ = observer;
+  if (link_) link_->setExchangeObserver(observer);
+}
+
+void DeviceProgrammer::setStopRequest(const std::atomic<bool>* stop) {
+  stop_ = stop;
+  if (link_) link_->setStopRequest(stop);
+}
+
+bool DeviceProgrammer::pauseUnlessStopped(std::uint32_t milliseconds) {
+  if (stopRequested()) return false;
+  pauses_.pause(milliseconds);
+  return !stopRequested();
 }
 
 void DeviceProgrammer::closeLink() { link_.reset(); }
@@ -91,7 +110,7 @@ Outcome DeviceProgrammer::askDeviceInfo() {
       outcome = outcomeOf(OutcomeKind::NoAnswer);
       std::optional<ByteView> reply;
       const std::uint8_t command[] = {command::kDeviceInfo};
-      for (int attempt = 0; attempt < kInfoAttempts && !reply; ++attempt) {
+      for (int attempt = 0; attempt < kInfoAttempts && !reply && !stopRequested(); ++attempt) {
         panel_.setProgressPosition(attempt);
         reply = sendCommand(command, 1);
         if (!reply) reportFailedAttempt(Request::DeviceInfo, attempt, kInfoAttempts);
@@ -103,6 +122,8 @@ Outcome DeviceProgrammer::askDeviceInfo() {
         outcome = {OutcomeKind::Done, formatDeviceInfo(info, deviceTextFilter_)};
       } else if (reply) {
         outcome = outcomeOf(OutcomeKind::DeviceError);
+      } else if (stopRequested()) {
+        outcome = {OutcomeKind::Interrupted, text::kQueryInterrupted};
       } else if (!link_->isOpen()) {
         outcome = noIcmpAccess();  // the facility opened, but refused to send
       }

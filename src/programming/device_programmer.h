@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,10 @@ struct RunOutcome {
   std::uint64_t dataRecords = 0;
   std::uint64_t dataBytes = 0;
   std::optional<std::uint8_t> target;  // bus address at the first data record; 255: the device
+  // The subordinate may sit at the programming bus address 254 without its own address given
+  // back: set once the preparation sent the command that moves it, cleared when the restore's
+  // last step succeeded. Holds after a failed or interrupted run too.
+  bool subordinateLeftAtProgrammingAddress = false;
 };
 
 // Every conversation with the device: the information query, the boot-monitor path, delivery
@@ -84,6 +89,16 @@ class DeviceProgrammer {
   // Events of every information query and run go there too; none (the default) means nobody
   // listens. The observer must outlive the programmer or be reset first.
   void setProgressObserver(ProgressObserver* observer) { observer_ = observer; }
+  // Every echo request of every link this programmer makes goes there (see EchoLink); the same
+  // lifetime rule.
+  void setExchangeObserver(ExchangeObserver* observer);
+
+  // Once `*stop` is true, an information query or run stops after the exchange in flight (no
+  // further echo request, no pause begun, no address restore), leaves the device as any failure
+  // leaves it and ends as Interrupted, without a message box. None (the default): never. The
+  // flag must outlive the programmer or be reset first.
+  void setStopRequest(const std::atomic<bool>* stop);
+  bool stopRequested() const { return stop_ && stop_->load(); }
 
   const RunOutcome& lastRun() const { return lastRun_; }
 
@@ -111,9 +126,12 @@ class DeviceProgrammer {
   void report(const ProgressEvent& event) {
     if (observer_) observer_->onEvent(event);
   }
+  // An attempt cut short by a stop has not failed.
   void reportFailedAttempt(Request request, int attempt, int attempts) {
-    report(AttemptFailed{request, attempt + 1, attempt + 1 < attempts});
+    if (!stopRequested()) report(AttemptFailed{request, attempt + 1, attempt + 1 < attempts});
   }
+  // Pauses unless a stop is requested; false when the conversation must end here.
+  [[nodiscard]] bool pauseUnlessStopped(std::uint32_t milliseconds);
 
   OperatorPanel& panel_;
   EchoService& echoService_;
@@ -126,6 +144,8 @@ class DeviceProgrammer {
   std::function<std::string(std::string)> deviceTextFilter_;
   RunOutcome lastRun_;
   ProgressObserver* observer_ = nullptr;
+  ExchangeObserver* exchangeObserver_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 // The information box text for the device's information; its two texts pass through `textFilter`

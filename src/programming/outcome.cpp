@@ -40,6 +40,8 @@ std::string_view outcomeName(OutcomeKind kind) {
       return "link-lost";
     case OutcomeKind::RestoreFailed:
       return "restore-failed";
+    case OutcomeKind::Interrupted:
+      return "interrupted";
   }
   return "unknown";
 }
@@ -80,6 +82,8 @@ const char* outcomeText(OutcomeKind kind) {
       return text::kCommError;
     case OutcomeKind::RestoreFailed:
       return text::kRestoreFailed;
+    case OutcomeKind::Interrupted:
+      return text::kRunInterrupted;
   }
   return "";
 }

@@ -26,6 +26,7 @@ enum class OutcomeKind : std::uint8_t {
   RecordExceedsPacket,  // the network refused a record for its size
   LinkLost,             // the device stopped answering while the image went out
   RestoreFailed,        // the image went out, the subordinate did not get its address back
+  Interrupted,          // stopped from outside (DeviceProgrammer::setStopRequest)
 };
 
 struct Outcome {

@@ -25,6 +25,7 @@ class DeviceProgrammer::Run {
   // What stopped the run, or nothing when the whole image went out.
   std::optional<OutcomeKind> deliverImage() {
     for (;;) {
+      if (programmer_.stopRequested()) return OutcomeKind::Interrupted;
       panel_.restoreWaitCursor();
       ImageRecord record;
       const ReadOutcome outcome = image_.next(record);
@@ -40,7 +41,9 @@ class DeviceProgrammer::Run {
       if (step.failure) return step.failure;
       if (step.deliver) {
         const DataRecord& data = std::get<DataRecord>(record);
-        if (auto failure = deliver(step, data)) return failure;
+        if (auto failure = deliver(step, data)) {
+          return programmer_.stopRequested() ? OutcomeKind::Interrupted : *failure;
+        }
         bytesDone_ += data.length;
         programmer_.report(RecordTaken{dataRecords_ - 1, bytesDone_, check_.dataBytes,
                                        image_.position(), image_.size()});
@@ -50,14 +53,15 @@ class DeviceProgrammer::Run {
     }
   }
 
-  // Gives the subordinate back the address it was prepared at; false when that failed.
-  bool restoreAddress() {
+  // Gives the subordinate back the address it was prepared at; what stopped that, or nothing.
+  std::optional<OutcomeKind> restoreAddress() {
     const auto prepared = router_.preparedAddress();
-    if (router_.busAddress() == kNoBusAddress || !prepared || !preparedOk_) return true;
+    if (router_.busAddress() == kNoBusAddress || !prepared || !preparedOk_) return std::nullopt;
     programmer_.report(PhaseStarted{Phase::Restoring});
-    if (programmer_.restoreSubordinateAddress(*prepared, savedValue_)) return true;
+    if (programmer_.restoreSubordinateAddress(*prepared, savedValue_)) return std::nullopt;
+    if (programmer_.stopRequested()) return OutcomeKind::Interrupted;
     panel_.showWarning(text::kRestoreFailed);
-    return false;
+    return OutcomeKind::RestoreFailed;
   }
 
  private:
@@ -72,6 +76,7 @@ class DeviceProgrammer::Run {
 
   std::optional<OutcomeKind> deliver(const RecordStep& step, const DataRecord& data) {
     if (auto failure = prepareTarget(step.prepare)) return failure;
+    if (programmer_.stopRequested()) return OutcomeKind::Interrupted;
     // The preparation takes seconds: the file may have been written meanwhile.
     if (step.prepare != Preparation::None) {
       if (!sameStamp()) return OutcomeKind::FileChanged;
@@ -133,8 +138,9 @@ Outcome DeviceProgrammer::programDevice() {
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
   const Outcome outcome = runImage();
-  // A failed restore has shown its message already.
-  if (!outcome.succeeded() && outcome.kind != OutcomeKind::RestoreFailed) {
+  // A failed restore has shown its message already; a run stopped from outside shows none.
+  if (!outcome.succeeded() && outcome.kind != OutcomeKind::RestoreFailed &&
+      outcome.kind != OutcomeKind::Interrupted) {
     panel_.showWarning(outcome.text);
   }
   // An image that could not be opened leaves the bar where the information query left it.
@@ -148,6 +154,7 @@ Outcome DeviceProgrammer::programDevice() {
 // Everything between disabling and enabling the inputs. The image is closed by the time it
 // returns.
 Outcome DeviceProgrammer::runImage() {
+  if (stopRequested()) return outcomeOf(OutcomeKind::Interrupted);
   if (auto blocker = conversationBlocker()) return *blocker;
   auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
   if (!image) return outcomeOf(OutcomeKind::FileCannotOpen);
@@ -160,9 +167,13 @@ Outcome DeviceProgrammer::runImage() {
   ring_.forgetEarlierRecords();
   Run run(*this, *image, check);
   if (auto failure = run.deliverImage()) return outcomeOf(*failure);
-  const bool restored = run.restoreAddress();
-  lastRun_ = {restored, check.records, check.dataRecords, check.dataBytes, check.target};
-  return restored ? Outcome{} : outcomeOf(OutcomeKind::RestoreFailed);
+  const auto restoreFailure = run.restoreAddress();
+  lastRun_.succeeded = !restoreFailure;
+  lastRun_.records = check.records;
+  lastRun_.dataRecords = check.dataRecords;
+  lastRun_.dataBytes = check.dataBytes;
+  lastRun_.target = check.target;
+  return restoreFailure ? outcomeOf(*restoreFailure) : Outcome{};
 }
 
 }  // namespace korvel

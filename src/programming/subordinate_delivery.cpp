@@ -27,7 +27,7 @@ int DeviceProgrammer::sendBusRecord(std::uint8_t type, ByteView payload) {
       if (ack.taken()) return static_cast<int>(ack.resendCount());
     }
     reportFailedAttempt(Request::BusRecord, attempt, kRecordAttempts);
-    pauses_.pause(kAfterFailedRecordMs);
+    if (!pauseUnlessStopped(kAfterFailedRecordMs)) return -1;
   }
   return -1;
 }
@@ -36,7 +36,7 @@ bool DeviceProgrammer::deliverRecord(std::uint8_t type, ByteView payload) {
   if (!link_) return false;
   const unsigned resendable = ring_.inOrder;  // of the records before this one
   const bool stored = ring_.store(type, payload);
-  pauses_.pause(kBeforeRecordMs);
+  if (!pauseUnlessStopped(kBeforeRecordMs)) return false;
   const int wanted = sendBusRecord(type, payload);
   if (wanted < 0) return false;
   // Sending only some of the wanted records would leave a gap that the subordinate then

@@ -27,7 +27,7 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
   std::optional<ByteView> reply;
   if (link_) {
     const Bytes query = busCommand(address, bus::kQuery);
-    for (int attempt = 0; attempt < kQueryAttempts && !reply; ++attempt) {
+    for (int attempt = 0; attempt < kQueryAttempts && !reply && !stopRequested(); ++attempt) {
       reply = sendCommand(query, kQueryArea);
       if (!reply) reportFailedAttempt(Request::SubordinateQuery, attempt, kQueryAttempts);
     }
@@ -41,12 +41,16 @@ bool DeviceProgrammer::prepareSubordinate(std::uint8_t address, SavedValue& save
   } else {
     savedValue.fill(0);
     leaveFrom = bus::kProgrammingAddress;
-    pauses_.pause(kPreparationPauseMs);
+    if (!pauseUnlessStopped(kPreparationPauseMs)) return false;
   }
-  if (!isGood(sendCommand(busCommand(leaveFrom, bus::kLeaveAddress), kCommandArea))) {
-    pauses_.pause(kPreparationPauseMs);
+  if (stopRequested()) return false;
+  // From here on the subordinate may have left its address, whatever the device answers.
+  lastRun_.subordinateLeftAtProgrammingAddress = true;
+  if (!isGood(sendCommand(busCommand(leaveFrom, bus::kLeaveAddress), kCommandArea)) &&
+      !pauseUnlessStopped(kPreparationPauseMs)) {
+    return false;
   }
-  pauses_.pause(kPreparationPauseMs);
+  if (!pauseUnlessStopped(kPreparationPauseMs)) return false;
   return isGood(sendCommand(busCommand(bus::kProgrammingAddress, bus::kReady), kCommandArea));
 }
 
@@ -57,7 +61,7 @@ std::optional<ByteView> DeviceProgrammer::sendWithRetries(Request request, ByteV
     auto reply = sendCommand(command, areaLength);
     if (isGood(reply)) return reply;
     reportFailedAttempt(request, attempt, attempts);
-    pauses_.pause(pauseAfterFailureMs);
+    if (!pauseUnlessStopped(pauseAfterFailureMs)) break;
   }
   return std::nullopt;
 }
@@ -88,8 +92,9 @@ bool DeviceProgrammer::restoreSubordinateAddress(std::uint8_t address,
                          kRestoreRetryPauseMs)) {
       return false;
     }
-    if (i == 0) pauses_.pause(kAfterRestoreStartMs);
+    if (i == 0 && !pauseUnlessStopped(kAfterRestoreStartMs)) return false;
   }
+  lastRun_.subordinateLeftAtProgrammingAddress = false;
   return true;
 }
 

@@ -4,109 +4,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/texts.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
-#include "image/firmware_image.h"
-#include "programming/device_programmer.h"
+#include "programming_run_fixture.h"
+
+#include "support/recording_exchanges.h"
 #include "support/recording_locks.h"
 #include "support/recording_observer.h"
-#include "support/recording_panel.h"
-#include "support/recording_pauses.h"
-#include "support/temp_file.h"
 
 namespace korvel {
 namespace {
 
-constexpr std::uint32_t kDeviceIp = 0x7F000002;
-constexpr std::uint8_t kSubordinate = 5;
-
-DeviceConfig deviceWithSubordinate() {
-  DeviceConfig config;
-  config.subordinates.push_back({kSubordinate, {0x11, 0x22, 0x33, 0x44}});
-  return config;
-}
-
-class ProgrammingRunTest : public ::testing::Test {
- protected:
-  void runImage(const Bytes& bytes) {
-    panel.path = dir.write("image.qlxfw", bytes).string();
-    outcome = programmer.programDevice();
-  }
-
-  // The run's outcome is `kind`, and its text is the one message the run showed (none when done).
-  void expectOutcome(OutcomeKind kind) {
-    EXPECT_EQ(outcome.kind, kind) << outcomeName(outcome.kind);
-    if (kind == OutcomeKind::Done) {
-      EXPECT_TRUE(panel.warnings.empty());
-      EXPECT_EQ(outcome.text, "");
-    } else {
-      EXPECT_EQ(panel.warnings, std::vector<std::string>{outcome.text});
-    }
-  }
-
-  // Payloads of `count` records of `size` bytes, and their bytes end to end.
-  void makeRecords(int count, std::size_t size) {
-    for (int i = 0; i < count; ++i) {
-      records.push_back(samplePayload(size, static_cast<std::uint32_t>(i)));
-      expected.insert(expected.end(), records.back().begin(), records.back().end());
-    }
-  }
-
-  Bytes bootImage(std::uint8_t type = 12) {
-    ImageBuilder image;
-    image.name("MAIN").version(2, 5);
-    for (const auto& record : records) image.data(type, record);
-    return image.bytes();
-  }
-
-  Bytes subordinateImage() {
-    ImageBuilder image;
-    image.name("SUB").address(kSubordinate);
-    for (const auto& record : records) image.data(0x21, record);
-    return image.bytes();
-  }
-
-  std::size_t count(RequestKind kind, std::optional<std::uint8_t> code = {}) const {
-    std::size_t n = 0;
-    for (const auto& entry : device.log().entries()) {
-      if (entry.kind == kind && (!code || entry.code == *code)) ++n;
-    }
-    return n;
-  }
-
-  // The run stopped before anything but the information query went to the device.
-  void expectOnlyTheInformationQuery() {
-    EXPECT_GE(device.log().size(), 1u);
-    EXPECT_EQ(count(RequestKind::DeviceCommand, 0x03), device.log().size());
-    EXPECT_TRUE(device.programmedData().empty());
-  }
-
-  std::size_t busRecordBytes() const {
-    std::size_t bytes = 0;
-    for (const auto& entry : device.log().entries()) {
-      if (entry.kind == RequestKind::BusRecord) bytes += entry.dataLength;
-    }
-    return bytes;
-  }
-
-  void expectIdleAfterRun() {
-    EXPECT_TRUE(panel.inputsEnabled);
-    EXPECT_EQ(panel.waitCursorDepth, 0);
-    EXPECT_EQ(panel.positions.back(), 0);
-  }
-
-  SimulatedDevice device{deviceWithSubordinate()};
-  SimulatedEchoService echo{device, hostToNetworkAddress(kDeviceIp)};
-  test::RecordingPanel panel;
-  test::RecordingPauses pauses;
-  DeviceProgrammer programmer{panel, echo, pauses};
-  test::TempDir dir;
-  std::vector<Bytes> records;
-  Bytes expected;
-  Outcome outcome;
-};
+using test::kDeviceIp;
+using test::kSubordinate;
+using test::ProgrammingRunTest;
 
 TEST_F(ProgrammingRunTest, BootImageEndsUpInTheDevice) {
   makeRecords(5, 300);
@@ -589,6 +498,30 @@ TEST_F(ProgrammingRunTest, AFailedRunEndsItsEventsWithItsOutcome) {
   runImage(bootImage(13));
   EXPECT_EQ(observer.phases(), (std::vector<Phase>{Phase::InformationQuery, Phase::ImageCheck}));
   EXPECT_EQ(std::get<Finished>(observer.events.back()).outcome.kind, OutcomeKind::PacketType);
+}
+
+TEST_F(ProgrammingRunTest, EveryEchoOfEveryLinkReachesTheExchangeObserver) {
+  test::RecordingExchanges exchanges;
+  programmer.setExchangeObserver(&exchanges);
+  makeRecords(3, 100);
+  device.faults().dropReplies(onlyRequest(2), {FaultMatch::Target::BusRecord});
+  runImage(subordinateImage());
+  expectOutcome(OutcomeKind::Done);
+
+  // The information query's link, then the one the preparation opens: each starts at sequence 0.
+  ASSERT_EQ(exchanges.seen.size(), echo.exchanges());
+  ASSERT_EQ(device.log().size(), echo.exchanges());
+  std::vector<std::size_t> firstSequences;
+  for (std::size_t i = 0; i < exchanges.seen.size(); ++i) {
+    const auto& exchange = exchanges.seen[i].exchange;
+    EXPECT_EQ(exchange.sequence, device.log()[i].sequence) << i;
+    if (exchange.sequence == 0 && exchange.attempt == 1) firstSequences.push_back(i);
+  }
+  EXPECT_EQ(firstSequences, (std::vector<std::size_t>{0, 1}));
+  const auto timeouts = std::count_if(exchanges.seen.begin(), exchanges.seen.end(), [](auto& s) {
+    return s.exchange.result == ExchangeResult::NoReply;
+  });
+  EXPECT_EQ(timeouts, 1);
 }
 
 }  // namespace
