@@ -7,6 +7,7 @@
 #include "cli/interrupt_watch.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
+#include "programming/interruptible_pauses.h"
 #include "programming/pauses.h"
 
 namespace korvel {
@@ -30,6 +31,8 @@ class CliEnvironment {
     (void)stop;
     return nullptr;
   }
+  // Ends the pauses under way and every later one, from any thread: the runs are being stopped.
+  virtual void stopPauses() {}
 };
 
 // The operating system's echo facility, real pauses, the process's own standard error.
@@ -41,11 +44,12 @@ class SystemCliEnvironment : public CliEnvironment {
   std::chrono::steady_clock::time_point now() const override;
   DeviceLocks* deviceLocks() override;
   std::unique_ptr<InterruptWatch> watchInterrupts(std::function<void(int)> stop) override;
+  void stopPauses() override { pauses_.requestStop(); }
 
  private:
   std::unique_ptr<EchoService> echoService_;
   std::unique_ptr<DeviceLocks> deviceLocks_;
-  RealPauses pauses_;
+  InterruptiblePauses pauses_;
 };
 
 }  // namespace korvel

@@ -77,12 +77,24 @@ std::string programmedLine(const RunOutcome& run, double seconds) {
          " into the " + targetText(run.target) + " in " + oneDecimal(seconds) + " s\n";
 }
 
+std::string leftBehindLine(const DeviceResult& result) {
+  if (result.outcome.succeeded() || !result.run.subordinateLeftAtProgrammingAddress) return {};
+  return "The subordinate was left at the programming address 254 without its own address given "
+         "back\n";
+}
+
 std::string finishedLine(const DeviceResult& result) {
   const std::string address = dottedText(result.address) + ": ";
   if (result.outcome.succeeded()) return address + programmedLine(result.run, result.seconds);
-  return address + "failed (" + std::string(outcomeName(result.outcome.kind)) + ") after " +
-         std::to_string(result.bytesDone) + " bytes in " + oneDecimal(result.seconds) +
-         " s: " + indentedMessage(result.outcome.text) + "\n";
+  const std::string done = " after " + std::to_string(result.bytesDone) + " bytes in " +
+                           oneDecimal(result.seconds) + " s";
+  const std::string leftBehind = leftBehindLine(result);
+  const std::string ending = leftBehind.empty() ? "" : address + leftBehind;
+  if (result.outcome.kind == OutcomeKind::Interrupted) {
+    return address + "interrupted" + done + "\n" + ending;
+  }
+  return address + "failed (" + std::string(outcomeName(result.outcome.kind)) + ")" + done + ": " +
+         indentedMessage(result.outcome.text) + "\n" + ending;
 }
 
 std::string resultTable(const std::vector<DeviceResult>& results) {

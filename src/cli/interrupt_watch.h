@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -9,6 +10,23 @@ namespace korvel {
 // signal.
 inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
 inline constexpr int kExitTerminated = 143;   // SIGTERM
+
+// The operator's interrupt as the runs see it: the flag every device's programmer watches, and
+// the exit status the interrupt asks for. Raised from the watch's thread.
+class StopRequest {
+ public:
+  void raise(int exitStatus) {
+    exitStatus_ = exitStatus;
+    flag_ = true;
+  }
+  const std::atomic<bool>& flag() const { return flag_; }
+  // 0 while none came.
+  int exitStatus() const { return exitStatus_; }
+
+ private:
+  std::atomic<bool> flag_{false};
+  std::atomic<int> exitStatus_{0};
+};
 
 // While it lives, the first Ctrl-C or SIGTERM (on Windows: Ctrl-C, Ctrl-Break, closing the
 // console) calls `stop` with the exit status it asks for, on a thread of its own, never in a

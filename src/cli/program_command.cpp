@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <fstream>
 
 #include "cli/cli_commands.h"
@@ -8,6 +9,7 @@
 #include "cli/device_report.h"
 #include "cli/device_run.h"
 #include "cli/image_precheck.h"
+#include "cli/interrupt_watch.h"
 #include "cli/run_cli.h"
 #include "cli/shared_lines.h"
 #include "cli/target_list.h"
@@ -50,9 +52,21 @@ class ProgramCommand : public CliCommand {
     }
   }
 
+  // Ctrl-C or SIGTERM stops every run after the exchange in flight; the results are still
+  // written, and the exit status is the interrupt's.
   int run(CliContext& context) override {
-    if (targets_.addresses().size() == 1 && targetsPath_.empty()) return programOne(context);
-    return programMany(context);
+    StopRequest stop;
+    int status = kExitFailure;
+    {
+      const auto watch = context.environment.watchInterrupts([&](int exitStatus) {
+        stop.raise(exitStatus);
+        context.environment.stopPauses();
+      });
+      status = targets_.addresses().size() == 1 && targetsPath_.empty()
+                   ? programOne(context, stop.flag())
+                   : programMany(context, stop.flag());
+    }
+    return stop.exitStatus() != 0 ? stop.exitStatus() : status;
   }
 
  private:
@@ -70,10 +84,16 @@ class ProgramCommand : public CliCommand {
 
   // The information text goes to standard output as soon as the query has it; the run goes on
   // for a long while after that.
-  int programOne(CliContext& context) {
+  int programOne(CliContext& context, const std::atomic<bool>& stop) {
     const auto run = makeTerminalRun(requestFor(targets_.addresses().front()), context.environment,
                                      context.err, &context.out);
+    run->programmer().setStopRequest(&stop);
     const DeviceResult result = run->program();
+    // An interrupted run shows no message box of its own.
+    if (result.outcome.kind == OutcomeKind::Interrupted) {
+      context.err << result.outcome.text << '\n';
+    }
+    context.err << leftBehindLine(result) << std::flush;
     if (!result.outcome.succeeded()) return kExitFailure;
     context.err << programmedLine(result.run, result.seconds) << std::flush;
     return kExitSuccess;
@@ -81,7 +101,7 @@ class ProgramCommand : public CliCommand {
 
   // The image is checked once, before any device hears of it; a line per device as it ends,
   // the table when all have.
-  int programMany(CliContext& context) {
+  int programMany(CliContext& context, const std::atomic<bool>& stop) {
     if (auto problem = imageProblem(imagePath_, viaBoot_)) {
       context.err << *problem << '\n' << std::flush;
       return kExitFailure;
@@ -92,6 +112,9 @@ class ProgramCommand : public CliCommand {
     }
     SharedLines lines(context.err);
     BatchHooks hooks;
+    hooks.starting = [&stop](DeviceRun& run, std::size_t) {
+      run.programmer().setStopRequest(&stop);
+    };
     hooks.finished = [&lines](const DeviceResult& result, std::size_t) {
       lines.write(finishedLine(result));
     };

@@ -1,6 +1,8 @@
 // Many devices programmed at once by the command line, against simulated devices in process.
 #include "cli/device_batch.h"
 
+#include "cli/interrupt_watch.h"
+
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -153,6 +155,28 @@ TEST_F(DeviceBatchTest, WrongTargetsAndJobsAreUsageErrors) {
   for (std::uint32_t address = kFirst; address < kFirst + 6; ++address) {
     EXPECT_TRUE(bench.device(address).log().entries().empty()) << address;
   }
+}
+
+TEST_F(DeviceBatchTest, AnInterruptStopsEveryRunAndTheTableIsStillWritten) {
+  // Ctrl-C in the pause before the first device's second record; the second device's run has not
+  // begun and never does.
+  environment.countedPauses().onPause = [this](std::uint64_t count) {
+    if (count == 3) environment.interrupt(kExitInterrupted);
+  };
+  const CliResult result =
+      run({"program", writeImage(true), "--ip", "127.0.0.2", "--ip", "127.0.0.3", "--jobs", "1"});
+  EXPECT_EQ(result.exitCode, kExitInterrupted);
+  EXPECT_EQ(subordinateData(kFirst), Bytes(data.begin(), data.begin() + 200));
+  EXPECT_EQ(bench.device(kFirst).subordinate(kHome)->busAddress, 254);
+  EXPECT_TRUE(bench.device(kFirst + 1).log().entries().empty());
+  EXPECT_EQ(result.err,
+            "127.0.0.2: interrupted after 200 bytes in 0.0 s\n"
+            "127.0.0.2: The subordinate was left at the programming address 254 without its own "
+            "address given back\n"
+            "127.0.0.3: interrupted after 0 bytes in 0.0 s\n"
+            "ADDRESS    BOARD ID    SERIAL  OUTCOME      BYTES  SECONDS\n"
+            "127.0.0.2  0x000012AB  3.7     interrupted    200      0.0\n"
+            "127.0.0.3  -           -       interrupted      0      0.0\n");
 }
 
 // Holds each run at its start until `expected` runs have started, so that runs which could go at

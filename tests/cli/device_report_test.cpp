@@ -11,7 +11,11 @@ DeviceResult programmed(std::uint32_t address, std::uint32_t boardId, std::uint3
   result.info.emplace();
   result.info->boardId = boardId;
   result.info->serial = serial;
-  result.run = {true, 6, 5, 262144, 5};
+  result.run.succeeded = true;
+  result.run.records = 6;
+  result.run.dataRecords = 5;
+  result.run.dataBytes = 262144;
+  result.run.target = 5;
   result.bytesDone = 262144;
   result.seconds = 12.345;
   return result;
@@ -49,6 +53,29 @@ TEST(DeviceReportTest, EachDeviceEndsWithOneLineUnderItsAddress) {
             "127.0.0.2: failed (no-icmp-access) after 512 bytes in 0.3 s: Нет доступа к ICMP\n"
             "  Причина: x\n"
             "  Что сделать: y\n");
+}
+
+TEST(DeviceReportTest, ARunThatLeftItsSubordinateAt254SaysSoOnALineOfItsOwn) {
+  DeviceResult result = programmed(0x7F000002, 1, 1);
+  result.outcome = outcomeOf(OutcomeKind::Interrupted);
+  result.run.subordinateLeftAtProgrammingAddress = true;
+  result.bytesDone = 2048;
+  const std::string left =
+      "The subordinate was left at the programming address 254 without its own address given "
+      "back\n";
+  EXPECT_EQ(leftBehindLine(result), left);
+  EXPECT_EQ(finishedLine(result),
+            "127.0.0.2: interrupted after 2048 bytes in 12.3 s\n127.0.0.2: " + left);
+  result.outcome = outcomeOf(OutcomeKind::LinkLost);
+  EXPECT_EQ(finishedLine(result), "127.0.0.2: failed (link-lost) after 2048 bytes in 12.3 s: " +
+                                      std::string(outcomeText(OutcomeKind::LinkLost)) +
+                                      "\n127.0.0.2: " + left);
+  // A run that went through gave the address back, whatever the flag says.
+  result.outcome = {};
+  EXPECT_EQ(leftBehindLine(result), "");
+  result.outcome = outcomeOf(OutcomeKind::LinkLost);
+  result.run.subordinateLeftAtProgrammingAddress = false;
+  EXPECT_EQ(leftBehindLine(result), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -72,11 +73,15 @@ class CountingPauses : public Pauses {
     const std::lock_guard lock(mutex_);
     ++count_;
     totalMs_ += milliseconds;
+    if (onPause) onPause(count_);
   }
   std::uint64_t totalMs() {
     const std::lock_guard lock(mutex_);
     return totalMs_;
   }
+
+  // Called with the number of pauses so far, from the thread that pauses; set it before the runs.
+  std::function<void(std::uint64_t)> onPause;
 
  private:
   std::mutex mutex_;
@@ -92,6 +97,13 @@ class BenchCliEnvironment : public CliEnvironment {
   Pauses& pauses() override { return pauses_; }
   bool errorStreamIsTerminal() const override { return false; }
   std::chrono::steady_clock::time_point now() const override { return {}; }
+  std::unique_ptr<InterruptWatch> watchInterrupts(std::function<void(int)> stop) override {
+    interrupt = std::move(stop);
+    return std::make_unique<InterruptWatch>();
+  }
+
+  // The operator's interrupt while a command watches for it.
+  std::function<void(int)> interrupt;
 
   CountingPauses& countedPauses() { return pauses_; }
 

@@ -6,7 +6,7 @@
 #   CASE: info | program-device | program-subordinate | via-boot-refused |
 #         precheck-truncated | precheck-bad-marker | precheck-type-13 | precheck-too-long-late |
 #         precheck-sub-bad-late | route-mtu | rewritten-file | two-runs | long-name |
-#         device-controls | many-devices
+#         device-controls | many-devices | interrupt
 #
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
 set -euo pipefail
@@ -272,6 +272,36 @@ ADDRESS    BOARD ID    SERIAL  OUTCOME    BYTES  SECONDS
 TABLE
     sed -i -E 's/ +SECONDS$//' "$work/table" "$work/expected.table"
     expect_same "$work/table" "$work/expected.table" "the table"
+    ;;
+
+  interrupt)
+    # Ctrl-C while two subordinates wait out the seconds after their restore began: both runs
+    # stop at once, without the rest of the restore, and the table is still written.
+    "$fixture" image "$work/sub.qlxfw" "$work/sub.data" "$sub_home"
+    run_next_to_devsim -a 127.0.0.2 -a 127.0.0.3 --subordinate "$sub_home" -- bash -c '
+      "$1" program "$2" --ip 127.0.0.2 --ip 127.0.0.3 --login admin --password admin & pid=$!
+      for ((i = 0; i < 400; ++i)); do
+        (($(grep -c "\"code\":11,.*\"kind\":\"bus-command\"" "$3" 2>/dev/null) >= 2)) && break
+        sleep 0.05
+      done
+      kill -INT "$pid"
+      interrupted=$(date +%s%N)
+      status=0
+      wait "$pid" || status=$?
+      echo $((($(date +%s%N) - interrupted) / 1000000)) >"$4"
+      exit "$status"' interrupt "$cli" "$work/sub.qlxfw" "$log" "$work/stop-ms"
+    expect_status 130
+    (($(cat "$work/stop-ms") < 2000)) || fail "the runs took $(cat "$work/stop-ms") ms to stop"
+    for address in 127.0.0.2 127.0.0.3; do
+      grep -q "^$address: interrupted after 810 bytes in " "$work/cli.err" ||
+        fail "no closing line for $address"
+      grep -q -x "$address: The subordinate was left at the programming address 254 without its own address given back" \
+        "$work/cli.err" || fail "no line about the subordinate of $address left at 254"
+      grep -q -E "^$address +0x000012AB +3\.7 +interrupted +810 +[0-9.]+$" "$work/cli.err" ||
+        fail "no row for $address"
+    done
+    # The restore stopped where it was: no subordinate was given its address back.
+    [[ -z $(log_lines bus-command | grep -F '"code":4,') ]] || fail "an address was given back"
     ;;
 
   *)
