@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/image_precheck.h"
 #include "cli/run_cli.h"
 #include "cli/target_text.h"
 #include "common/texts.h"
@@ -33,9 +34,7 @@ class CheckCommand : public CliCommand {
     }
     const ImageCheck check = checkImage(*image, false);
     if (check.failure) {
-      out << *check.failure << " (record " << check.failedRecord << ", byte offset "
-          << check.failedOffset << ")\n"
-          << std::flush;
+      out << checkFailureLine(check) << '\n' << std::flush;
       return kExitFailure;
     }
     out << check.records << (check.records == 1 ? " record, " : " records, ") << check.dataBytes
