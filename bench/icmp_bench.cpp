@@ -7,7 +7,8 @@
 //       of bare echo exchanges of the same sizes on the same socket, and how far each pause
 //       overshot what it asked for.
 //   korvel-bench-icmp peak-rss -- COMMAND [ARGS...]
-//       Runs the command and prints its exit status and its peak resident memory in KiB.
+//       Runs the command and prints its exit status, its peak resident memory in KiB, the time it
+//       took and the CPU time it used (user and system, all its threads).
 //   korvel-bench-icmp make-image --path boot|bus --bytes N --record SIZE [--seed S]
 //                                --image FILE [--data FILE]
 //       Writes an image of N data bytes in records of SIZE (bus address 5 for the bus path), and
@@ -214,7 +215,12 @@ int program(const std::string& ip, const std::string& imagePath) {
   return 0;
 }
 
+double seconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
 int peakRss(char** command) {
+  const auto started = std::chrono::steady_clock::now();
   const pid_t child = ::fork();
   if (child < 0) return 2;
   if (child == 0) {
@@ -226,7 +232,9 @@ int peakRss(char** command) {
   rusage usage{};
   if (::wait4(child, &status, 0, &usage) < 0) return 2;
   const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::printf("exit=%d peak_rss_kib=%ld\n", exitStatus, usage.ru_maxrss);
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
+  std::printf("exit=%d peak_rss_kib=%ld wall_s=%.3f cpu_s=%.3f\n", exitStatus, usage.ru_maxrss,
+              wall.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime));
   return exitStatus;
 }
 

@@ -4,6 +4,7 @@
 #include "cli/image_facts.h"
 #include "cli/json_lines.h"
 #include "cli/output_options.h"
+#include "cli/image_precheck.h"
 #include "cli/run_cli.h"
 #include "cli/target_text.h"
 #include "common/texts.h"
@@ -46,9 +47,7 @@ class CheckCommand : public CliCommand {
       return check.failure ? kExitFailure : kExitSuccess;
     }
     if (check.failure) {
-      out << *check.failure << " (record " << check.failedRecord << ", byte offset "
-          << check.failedOffset << ")\n"
-          << std::flush;
+      out << checkFailureLine(check) << '\n' << std::flush;
       return kExitFailure;
     }
     out << check.records << (check.records == 1 ? " record, " : " records, ") << check.dataBytes

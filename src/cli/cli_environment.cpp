@@ -20,4 +20,9 @@ DeviceLocks* SystemCliEnvironment::deviceLocks() {
   return deviceLocks_.get();
 }
 
+std::unique_ptr<InterruptWatch> SystemCliEnvironment::watchInterrupts(
+    std::function<void(int)> stop) {
+  return watchSystemInterrupts(std::move(stop));
+}
+
 }  // namespace korvel

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
+#include "cli/interrupt_watch.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
+#include "programming/interruptible_pauses.h"
 #include "programming/pauses.h"
 
 namespace korvel {
@@ -22,6 +25,14 @@ class CliEnvironment {
   virtual std::chrono::steady_clock::time_point now() const = 0;
   // The per-device locks; none means nothing is locked.
   virtual DeviceLocks* deviceLocks() { return nullptr; }
+  // While the returned watch lives, an interrupt by the operator calls `stop` with the exit
+  // status it asks for, from another thread; none means interrupts are left as they are.
+  virtual std::unique_ptr<InterruptWatch> watchInterrupts(std::function<void(int)> stop) {
+    (void)stop;
+    return nullptr;
+  }
+  // Ends the pauses under way and every later one, from any thread: the runs are being stopped.
+  virtual void stopPauses() {}
 };
 
 // The operating system's echo facility, real pauses, the process's own standard error.
@@ -32,11 +43,13 @@ class SystemCliEnvironment : public CliEnvironment {
   bool errorStreamIsTerminal() const override;
   std::chrono::steady_clock::time_point now() const override;
   DeviceLocks* deviceLocks() override;
+  std::unique_ptr<InterruptWatch> watchInterrupts(std::function<void(int)> stop) override;
+  void stopPauses() override { pauses_.requestStop(); }
 
  private:
   std::unique_ptr<EchoService> echoService_;
   std::unique_ptr<DeviceLocks> deviceLocks_;
-  RealPauses pauses_;
+  InterruptiblePauses pauses_;
 };
 
 }  // namespace korvel

@@ -6,9 +6,8 @@
 #include <string>
 
 #include "cli/cli_environment.h"
+#include "cli/device_panel.h"
 #include "cli/progress_bar.h"
-#include "programming/operator_panel.h"
-#include "programming/progress_event.h"
 
 namespace korvel {
 
@@ -24,7 +23,7 @@ struct CliRequest {
 // The operator panel of a terminal: the fields come from the arguments, the message boxes go to
 // standard error, and there is nothing to switch off or drain. The progress bar on standard error
 // follows the programmer's events, not the window's bar.
-class CliPanel : public OperatorPanel, public ProgressObserver {
+class CliPanel : public DevicePanel {
  public:
   // With `infoOut`, the information text is written there as soon as the query has it; the
   // programming run goes on for a long while after that.
@@ -52,8 +51,7 @@ class CliPanel : public OperatorPanel, public ProgressObserver {
 
   void onEvent(const ProgressEvent& event) override;
 
-  // Ends the progress line, if one is drawn, so that nothing else lands on it.
-  void endProgress();
+  void endProgress() override;
 
   const std::optional<std::string>& infoText() const { return infoText_; }
   const std::string& summaryText() const { return summaryText_; }

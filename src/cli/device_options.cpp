@@ -29,11 +29,17 @@ std::optional<std::string> readPasswordLine(std::istream& in) {
 
 }  // namespace
 
-void DeviceOptions::addTo(CLI::App& command) {
-  command.add_option("--ip", address, "IPv4 address of the device")
-      ->required()
-      ->type_name("A.B.C.D")
-      ->check(dottedAddress());
+void DeviceOptions::addTo(CLI::App& command, bool manyDevices) {
+  if (manyDevices) {
+    command.add_option("--ip", addresses, "IPv4 address of a device; once per device")
+        ->type_name("A.B.C.D")
+        ->check(dottedAddress());
+  } else {
+    command.add_option("--ip", address, "IPv4 address of the device")
+        ->required()
+        ->type_name("A.B.C.D")
+        ->check(dottedAddress());
+  }
   command.add_option("--login", login, "login of the device's web interface")->type_name("LOGIN");
   auto* passwordOption =
       command.add_option("--password", password, "password of the web interface")
@@ -62,10 +68,11 @@ CliRequest DeviceOptions::request(std::string imagePath, bool viaBoot) const {
   return request;
 }
 
-void prepareProgrammer(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment) {
+void prepareProgrammer(DeviceProgrammer& programmer, ProgressObserver& observer,
+                       CliEnvironment& environment) {
   programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
   programmer.setDeviceLocks(environment.deviceLocks());
-  programmer.setProgressObserver(&panel);
+  programmer.setProgressObserver(&observer);
 }
 
 }  // namespace korvel

@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <string>
+#include <vector>
 
 #include "cli/cli_environment.h"
 #include "cli/cli_panel.h"
@@ -17,11 +18,14 @@ namespace korvel {
 // web interface.
 struct DeviceOptions {
   std::string address;
+  // With several devices: every --ip, in order.
+  std::vector<std::string> addresses;
   std::string login;
   std::string password;
   bool passwordFromStdin = false;
 
-  void addTo(CLI::App& command);
+  // One --ip, required; or, `manyDevices`, --ip as often as there are devices, none required.
+  void addTo(CLI::App& command, bool manyDevices = false);
   // Takes the password from the first line of `in` when asked to; throws a CLI::ParseError when
   // there is none.
   void readPassword(std::istream& in);
@@ -29,7 +33,8 @@ struct DeviceOptions {
 };
 
 // The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
-// a second copy of the program away from the device meanwhile; the panel draws the progress.
-void prepareProgrammer(DeviceProgrammer& programmer, CliPanel& panel, CliEnvironment& environment);
+// a second copy of the program away from the device meanwhile; `observer` gets the events.
+void prepareProgrammer(DeviceProgrammer& programmer, ProgressObserver& observer,
+                       CliEnvironment& environment);
 
 }  // namespace korvel

@@ -1,25 +1,25 @@
 #include <CLI/CLI.hpp>
 
-#include <chrono>
-#include <cstdio>
+#include <atomic>
+#include <fstream>
 
 #include "cli/cli_commands.h"
+#include "cli/device_batch.h"
 #include "cli/device_options.h"
+#include "cli/device_report.h"
+#include "cli/device_run.h"
+#include "cli/image_precheck.h"
+#include "cli/interrupt_watch.h"
+#include "cli/output_options.h"
 #include "cli/quiet_environment.h"
 #include "cli/run_cli.h"
 #include "cli/run_reporting.h"
-#include "cli/target_text.h"
+#include "cli/shared_lines.h"
+#include "cli/target_list.h"
+#include "common/utf8.h"
 
 namespace korvel {
 namespace {
-
-std::string programmedLine(const RunOutcome& run, double seconds) {
-  char time[32];
-  std::snprintf(time, sizeof time, "%.1f", seconds);
-  return "Programmed " + std::to_string(run.dataBytes) + " bytes in " +
-         std::to_string(run.dataRecords) + (run.dataRecords == 1 ? " record" : " records") +
-         " into the " + targetText(run.target) + " in " + time + " s\n";
-}
 
 class ProgramCommand : public CliCommand {
  public:
@@ -32,50 +32,128 @@ class ProgramCommand : public CliCommand {
     command.add_option("IMAGE", imagePath_, "firmware image file (*.qlxfw)")
         ->required()
         ->type_name("FILE");
-    device_.addTo(command);
+    device_.addTo(command, true);
+    command
+        .add_option("--targets", targetsPath_,
+                    "file of device addresses: one a line, # starts a comment")
+        ->type_name("FILE");
+    command.add_option("--jobs", jobs_, "devices programmed at once (default: all, at most 64)")
+        ->type_name("N")
+        ->check(CLI::Range(1, kMaxJobs).description(""));
     command.add_flag("--via-boot", viaBoot_,
                      "the device already waits in its boot monitor (started by hand)");
     output_.addJson(command);
     output_.addTrace(command);
     output_.addLogFile(command);
   }
-  void completeArguments(std::istream& in) override { device_.readPassword(in); }
 
-  // The information text goes to standard output as soon as the query has it; the run goes on
-  // for a long while after that.
-  int run(CliContext& context) override {
-    RunReporting reporting(output_, context, "program", imagePath_);
-    if (!reporting.prepare()) return kExitFailure;
-    QuietEnvironment quiet(context.environment);
-    CliEnvironment& environment = reporting.quiet() ? quiet : context.environment;
-    const CliRequest request = device_.request(imagePath_, viaBoot_);
-    CliPanel panel(request, context.err, environment, reporting.json() ? nullptr : &context.out);
-    ProgressFanOut events;
-    events.add(&panel);
-    const auto device = reporting.forDevice(request.ipAddress);
-    for (ProgressObserver* observer : device->observers()) events.add(observer);
-    Outcome outcome;
-    RunOutcome delivered;
-    const auto start = context.environment.now();
-    {
-      DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
-      prepareProgrammer(programmer, panel, environment);
-      programmer.setProgressObserver(&events);
-      programmer.setExchangeObserver(device->exchangeObserver());
-      outcome = programmer.programDevice();
-      delivered = programmer.lastRun();
+  void completeArguments(std::istream& in) override {
+    device_.readPassword(in);
+    for (const std::string& address : device_.addresses) {
+      if (auto error = targets_.add(address, "--ip")) throw CLI::ValidationError(*error);
     }
-    panel.endProgress();
-    if (!device->logWritten(context.err) || !outcome.succeeded()) return kExitFailure;
-    const std::chrono::duration<double> seconds = context.environment.now() - start;
-    context.err << programmedLine(delivered, seconds.count()) << std::flush;
-    return kExitSuccess;
+    if (!targetsPath_.empty()) readTargetFile();
+    if (targets_.addresses().empty()) {
+      throw CLI::ValidationError("--ip A.B.C.D or --targets FILE is required");
+    }
+  }
+
+  // Ctrl-C or SIGTERM stops every run after the exchange in flight; the results are still
+  // written, and the exit status is the interrupt's.
+  int run(CliContext& context) override {
+    StopRequest stop;
+    int status = kExitFailure;
+    {
+      const auto watch = context.environment.watchInterrupts([&](int exitStatus) {
+        stop.raise(exitStatus);
+        context.environment.stopPauses();
+      });
+      status = targets_.addresses().size() == 1 && targetsPath_.empty()
+                   ? programOne(context, stop.flag())
+                   : programMany(context, stop.flag());
+    }
+    return stop.exitStatus() != 0 ? stop.exitStatus() : status;
   }
 
  private:
+  void readTargetFile() {
+    std::ifstream file(pathFromUtf8(targetsPath_));
+    if (!file) throw CLI::ValidationError(targetsPath_ + ": cannot be opened");
+    if (auto error = targets_.read(file, targetsPath_)) throw CLI::ValidationError(*error);
+  }
+
+  CliRequest requestFor(Ipv4Address address) const {
+    CliRequest request = device_.request(imagePath_, viaBoot_);
+    request.ipAddress = address;
+    return request;
+  }
+
+  // The information text goes to standard output as soon as the query has it; the run goes on
+  // for a long while after that.
+  int programOne(CliContext& context, const std::atomic<bool>& stop) {
+    RunReporting reporting(output_, context, "program", imagePath_);
+    if (!reporting.prepare()) return kExitFailure;
+    // With JSON or a trace, no progress bar; with JSON, standard output holds nothing else.
+    QuietEnvironment quiet(context.environment);
+    const CliRequest request = requestFor(targets_.addresses().front());
+    const auto run = makeTerminalRun(request, reporting.quiet() ? quiet : context.environment,
+                                     context.err, reporting.json() ? nullptr : &context.out);
+    const auto device = reporting.forDevice(request.ipAddress);
+    device->attachTo(*run);
+    run->programmer().setStopRequest(&stop);
+    const DeviceResult result = run->program();
+    // An interrupted run shows no message box of its own.
+    if (result.outcome.kind == OutcomeKind::Interrupted) {
+      context.err << result.outcome.text << '\n';
+    }
+    context.err << leftBehindLine(result) << std::flush;
+    if (!device->logWritten(context.err) || !result.outcome.succeeded()) return kExitFailure;
+    context.err << programmedLine(result.run, result.seconds) << std::flush;
+    return kExitSuccess;
+  }
+
+  // The image is checked once, before any device hears of it; a line per device as it ends,
+  // the table when all have.
+  int programMany(CliContext& context, const std::atomic<bool>& stop) {
+    if (auto problem = imageProblem(imagePath_, viaBoot_)) {
+      context.err << *problem << '\n' << std::flush;
+      return kExitFailure;
+    }
+    RunReporting reporting(output_, context, "program", imagePath_);
+    if (!reporting.prepare()) return kExitFailure;
+    std::vector<CliRequest> requests;
+    for (const Ipv4Address address : targets_.addresses()) {
+      requests.push_back(requestFor(address));
+    }
+    SharedLines& lines = reporting.errorLines();
+    std::vector<std::unique_ptr<DeviceReporting>> devices(requests.size());
+    BatchHooks hooks;
+    hooks.starting = [&](DeviceRun& run, std::size_t index) {
+      devices[index] = reporting.forDevice(requests[index].ipAddress);
+      devices[index]->attachTo(run);
+      run.programmer().setStopRequest(&stop);
+    };
+    hooks.finished = [&lines](const DeviceResult& result, std::size_t) {
+      lines.write(finishedLine(result));
+    };
+    const std::vector<DeviceResult> results =
+        programDevices(requests, context.environment, jobsFor(requests.size(), jobs_), hooks);
+    context.err << resultTable(results) << std::flush;
+    for (const auto& device : devices) {
+      if (device && !device->logWritten(context.err)) return kExitFailure;
+    }
+    for (const DeviceResult& result : results) {
+      if (!result.outcome.succeeded()) return kExitFailure;
+    }
+    return kExitSuccess;
+  }
+
   DeviceOptions device_;
   OutputOptions output_;
+  TargetList targets_;
   std::string imagePath_;
+  std::string targetsPath_;
+  int jobs_ = 0;
   bool viaBoot_ = false;
 };
 

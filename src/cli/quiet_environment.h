@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <utility>
+
 #include "cli/cli_environment.h"
 
 namespace korvel {
@@ -15,6 +19,10 @@ class QuietEnvironment : public CliEnvironment {
   bool errorStreamIsTerminal() const override { return false; }
   std::chrono::steady_clock::time_point now() const override { return machine_.now(); }
   DeviceLocks* deviceLocks() override { return machine_.deviceLocks(); }
+  std::unique_ptr<InterruptWatch> watchInterrupts(std::function<void(int)> stop) override {
+    return machine_.watchInterrupts(std::move(stop));
+  }
+  void stopPauses() override { machine_.stopPauses(); }
 
  private:
   CliEnvironment& machine_;

@@ -12,11 +12,12 @@ RunReporting::RunReporting(const OutputOptions& options, CliContext& context, st
     : options_(options),
       context_(context),
       command_(std::move(command)),
-      imagePath_(std::move(imagePath)) {
+      imagePath_(std::move(imagePath)),
+      errorLines_(context_.err) {
   if (options_.json) json_.emplace(context_.out);
   if (options_.trace) {
     CliEnvironment& environment = context_.environment;
-    trace_.emplace(context_.err, [&environment] { return environment.now(); });
+    trace_.emplace(errorLines_, [&environment] { return environment.now(); });
   }
 }
 
@@ -58,6 +59,11 @@ std::vector<ProgressObserver*> DeviceReporting::observers() {
   if (json_) observers.push_back(&*json_);
   if (log_) observers.push_back(&*log_);
   return observers;
+}
+
+void DeviceReporting::attachTo(DeviceRun& run) {
+  for (ProgressObserver* observer : observers()) run.addObserver(observer);
+  run.programmer().setExchangeObserver(exchangeObserver());
 }
 
 bool DeviceReporting::logWritten(std::ostream& err) const {

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/device_run.h"
 #include "cli/image_facts.h"
 #include "cli/json_event_writer.h"
 #include "cli/json_lines.h"
 #include "cli/output_options.h"
 #include "cli/run_log.h"
+#include "cli/shared_lines.h"
 #include "cli/trace_writer.h"
 #include "common/ipv4_address.h"
 #include "programming/progress_event.h"
@@ -35,6 +37,8 @@ class RunReporting {
   bool json() const { return json_.has_value(); }
   // Standard error holds lines of its own (JSON mode, a trace): no progress bar there.
   bool quiet() const { return json_ || trace_; }
+  // Standard error for whole lines from several threads; the trace writes there too.
+  SharedLines& errorLines() { return errorLines_; }
 
   // One device's writers; they must not outlive this object.
   std::unique_ptr<DeviceReporting> forDevice(Ipv4Address address);
@@ -46,6 +50,7 @@ class RunReporting {
   CliContext& context_;
   std::string command_;
   std::optional<std::string> imagePath_;
+  SharedLines errorLines_;
   std::optional<JsonLines> json_;
   std::optional<TraceOutput> trace_;
   std::optional<RunLogFile> log_;
@@ -62,6 +67,8 @@ class DeviceReporting {
   // This device's writers, for its programmer's events; they write their last lines on the
   // Finished event.
   std::vector<ProgressObserver*> observers();
+  // Adds them to `run`, and the trace to its programmer's links.
+  void attachTo(DeviceRun& run);
   // The device's trace writer, for its programmer's links; none without --trace.
   ExchangeObserver* exchangeObserver() { return trace_ ? &*trace_ : nullptr; }
 

@@ -28,7 +28,7 @@ std::string whatCameBack(const EchoExchange& exchange) {
 
 }  // namespace
 
-TraceOutput::TraceOutput(std::ostream& err, Clock clock)
+TraceOutput::TraceOutput(SharedLines& err, Clock clock)
     : err_(err), clock_(std::move(clock)), start_(clock_()) {}
 
 void TraceOutput::write(const std::string& line) {
@@ -36,7 +36,7 @@ void TraceOutput::write(const std::string& line) {
   const auto elapsed = std::chrono::duration<double, std::milli>(clock_() - start_).count();
   char time[32];
   std::snprintf(time, sizeof time, "%10.3f ms ", elapsed);
-  err_ << time << line << '\n' << std::flush;
+  err_.write(time + line + '\n');
 }
 
 std::string traceLine(const EchoExchange& exchange) {

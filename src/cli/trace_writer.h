@@ -3,27 +3,28 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
-#include <ostream>
 #include <string>
 
+#include "cli/shared_lines.h"
 #include "link/exchange_observer.h"
 
 namespace korvel {
 
 // The wire trace on standard error, shared by every device of a command: one line per echo
-// request, times counted from the command's start, lines of several threads never mixed.
+// request, times counted from the command's start, in the order of those times, never mixed with
+// another thread's line.
 class TraceOutput {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-  TraceOutput(std::ostream& err, Clock clock);
+  TraceOutput(SharedLines& err, Clock clock);
 
   // Writes one line, with the time since the start in front of it.
   void write(const std::string& line);
 
  private:
   std::mutex mutex_;
-  std::ostream& err_;
+  SharedLines& err_;
   Clock clock_;
   std::chrono::steady_clock::time_point start_;
 };

@@ -121,7 +121,10 @@ TEST_F(CliDeviceTest, AFailedRestoreIsAMessageBoxAfterAWholeImage) {
   device.faults().answerStatus(0, {FaultMatch::Target::BusCommand, 0x04});
   const CliResult result = run({"program", writeImage("sub.qlxfw", true)});
   EXPECT_EQ(result.exitCode, kExitFailure);
-  EXPECT_EQ(result.err, std::string(text::kRestoreFailed) + "\n");
+  // The subordinate took the image and stays at the programming address.
+  EXPECT_EQ(result.err, std::string(text::kRestoreFailed) +
+                            "\nThe subordinate was left at the programming address 254 without "
+                            "its own address given back\n");
   EXPECT_EQ(device.subordinate(kHome)->programmedData, data);
 }
 
@@ -164,6 +167,37 @@ TEST_F(CliDeviceTest, ASecondCopyAtTheSameDeviceIsRefused) {
   EXPECT_EQ(result.err,
             "Programmed 411 bytes in 3 records into the subordinate at bus address 5 in 0.0 s\n");
   EXPECT_EQ(locks.taken, std::vector<Ipv4Address>{Ipv4Address(127, 0, 0, 2)});
+}
+
+TEST_F(CliDeviceTest, AnInterruptStopsTheRunWhereItIsAndExitsWithItsStatus) {
+  // Ctrl-C in the pause before the second record.
+  int pausesSeen = 0;
+  environment.recordedPauses().onPause = [&](std::uint32_t) {
+    if (++pausesSeen == 3) environment.interrupt(kExitInterrupted);
+  };
+  CliResult result = run({"program", writeImage("sub.qlxfw", true)});
+  EXPECT_EQ(result.exitCode, kExitInterrupted);
+  EXPECT_EQ(result.out, kInfoLines);
+  EXPECT_EQ(result.err, std::string(text::kRunInterrupted) +
+                            "\nThe subordinate was left at the programming address 254 without "
+                            "its own address given back\n");
+  EXPECT_EQ(environment.pausesStopped, 1);
+  EXPECT_EQ(pauses().size(), 3u);
+  const auto* sub = device.subordinate(kHome);
+  EXPECT_EQ(sub->programmedData, Bytes(data.begin(), data.begin() + 100));
+  EXPECT_EQ(sub->busAddress, 254);
+  EXPECT_FALSE(sub->restored);
+
+  // SIGTERM while the boot monitor starts: nothing of the image went out.
+  environment.recordedPauses().onPause = [&](std::uint32_t) {
+    environment.interrupt(kExitTerminated);
+  };
+  result = run({"program", writeImage("device.qlxfw", false)});
+  EXPECT_EQ(result.exitCode, kExitTerminated);
+  EXPECT_EQ(result.err, std::string(text::kRunInterrupted) + "\n");
+  EXPECT_TRUE(device.programmedData().empty());
+  // The watch ends with the command.
+  EXPECT_FALSE(environment.interrupt);
 }
 
 }  // namespace

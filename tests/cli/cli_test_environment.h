@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,14 +24,33 @@ class TestCliEnvironment : public CliEnvironment {
   bool errorStreamIsTerminal() const override { return terminal; }
   std::chrono::steady_clock::time_point now() const override { return clock; }
   DeviceLocks* deviceLocks() override { return locks; }
+  std::unique_ptr<InterruptWatch> watchInterrupts(std::function<void(int)> stop) override {
+    interrupt = std::move(stop);
+    return std::make_unique<Watch>(interrupt);
+  }
+  void stopPauses() override { ++pausesStopped; }
 
   RecordingPauses& recordedPauses() { return pauses_; }
 
   bool terminal = false;
   DeviceLocks* locks = nullptr;
   std::chrono::steady_clock::time_point clock{};
+  // What the operator's Ctrl-C (kExitInterrupted) or SIGTERM (kExitTerminated) calls while a
+  // command watches for them; empty otherwise.
+  std::function<void(int)> interrupt;
+  int pausesStopped = 0;
 
  private:
+  // Ends the watch: an interrupt after it reaches nobody.
+  class Watch : public InterruptWatch {
+   public:
+    explicit Watch(std::function<void(int)>& interrupt) : interrupt_(interrupt) {}
+    ~Watch() override { interrupt_ = nullptr; }
+
+   private:
+    std::function<void(int)>& interrupt_;
+  };
+
   EchoService& echo_;
   RecordingPauses pauses_;
 };

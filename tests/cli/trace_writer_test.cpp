@@ -49,8 +49,9 @@ TEST(TraceLineTest, SaysWhatWentOutAndWhatCameBack) {
 
 TEST(TraceOutputTest, CountsMillisecondsFromTheStart) {
   std::ostringstream err;
+  SharedLines lines(err);
   std::chrono::steady_clock::time_point clock{std::chrono::seconds(50)};
-  TraceOutput output(err, [&clock] { return clock; });
+  TraceOutput output(lines, [&clock] { return clock; });
   output.write("first");
   clock += std::chrono::microseconds(1'234'567);
   output.write("second");

@@ -6,8 +6,8 @@
 #   CASE: info | program-device | program-subordinate | via-boot-refused |
 #         precheck-truncated | precheck-bad-marker | precheck-type-13 | precheck-too-long-late |
 #         precheck-sub-bad-late | route-mtu | rewritten-file | two-runs | long-name |
-#         device-controls | json-info | json-program-device | json-program-subordinate |
-#         trace-rejected | trace-timeout | log-file
+#         device-controls | many-devices | interrupt | json-info | json-program-device |
+#         json-program-subordinate | trace-rejected | trace-timeout | log-file
 #
 # The JSON cases need KORVEL_JSON_CHECK: the program that checks JSON lines against their schema.
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
@@ -342,6 +342,68 @@ case $case_name in
     [[ $first == *'"outcome":"ok","text":"","records":5,"bytes":810,'* ]] || fail "first line: $first"
     [[ $second == *"$image_fields"* ]] || fail "second line: $second"
     [[ $second == *'"outcome":"link-lost",'*'"records":0,"bytes":0,'* ]] || fail "second line: $second"
+    ;;
+
+  many-devices)
+    # Three devices at once; the third goes silent once its boot monitor should take records.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    cat >"$work/bench.json" <<'JSON'
+{"devices": [{"address": "127.0.0.2", "serial": "1.2"},
+             {"address": "127.0.0.3", "serial": "1.3"},
+             {"address": "127.0.0.4", "serial": "1.4", "faults": ["drop-request,target=raw"]}]}
+JSON
+    printf '# the bench\n127.0.0.3\n\n127.0.0.4  # the silent one\n' >"$work/targets"
+    run_cli --config "$work/bench.json" -- program "$work/device.qlxfw" --ip 127.0.0.2 \
+      --targets "$work/targets" --login admin --password admin
+    expect_status 1
+    for address in 127.0.0.2 127.0.0.3; do
+      expect_same "$dumps/$address.bin" "$work/device.data" "the bytes of $address"
+      grep -q "^$address: Programmed 810 bytes in 5 records into the device itself in " \
+        "$work/cli.err" || fail "no closing line for $address"
+    done
+    [[ ! -s $dumps/127.0.0.4.bin ]] || fail "the silent device took records"
+    grep -q '^127.0.0.4: failed (link-lost) after 0 bytes in ' "$work/cli.err" ||
+      fail "no closing line for the silent device"
+    [[ ! -s $work/cli.out ]] || fail "stdout is not empty"
+    tail -n 4 "$work/cli.err" | sed -E 's/ +[0-9]+\.[0-9]$//' >"$work/table"
+    cat >"$work/expected.table" <<'TABLE'
+ADDRESS    BOARD ID    SERIAL  OUTCOME    BYTES  SECONDS
+127.0.0.2  0x000012AB  1.2     ok           810
+127.0.0.3  0x000012AB  1.3     ok           810
+127.0.0.4  0x000012AB  1.4     link-lost      0
+TABLE
+    sed -i -E 's/ +SECONDS$//' "$work/table" "$work/expected.table"
+    expect_same "$work/table" "$work/expected.table" "the table"
+    ;;
+
+  interrupt)
+    # Ctrl-C while two subordinates wait out the seconds after their restore began: both runs
+    # stop at once, without the rest of the restore, and the table is still written.
+    "$fixture" image "$work/sub.qlxfw" "$work/sub.data" "$sub_home"
+    run_next_to_devsim -a 127.0.0.2 -a 127.0.0.3 --subordinate "$sub_home" -- bash -c '
+      "$1" program "$2" --ip 127.0.0.2 --ip 127.0.0.3 --login admin --password admin & pid=$!
+      for ((i = 0; i < 400; ++i)); do
+        (($(grep -c "\"code\":11,.*\"kind\":\"bus-command\"" "$3" 2>/dev/null) >= 2)) && break
+        sleep 0.05
+      done
+      kill -INT "$pid"
+      interrupted=$(date +%s%N)
+      status=0
+      wait "$pid" || status=$?
+      echo $((($(date +%s%N) - interrupted) / 1000000)) >"$4"
+      exit "$status"' interrupt "$cli" "$work/sub.qlxfw" "$log" "$work/stop-ms"
+    expect_status 130
+    (($(cat "$work/stop-ms") < 2000)) || fail "the runs took $(cat "$work/stop-ms") ms to stop"
+    for address in 127.0.0.2 127.0.0.3; do
+      grep -q "^$address: interrupted after 810 bytes in " "$work/cli.err" ||
+        fail "no closing line for $address"
+      grep -q -x "$address: The subordinate was left at the programming address 254 without its own address given back" \
+        "$work/cli.err" || fail "no line about the subordinate of $address left at 254"
+      grep -q -E "^$address +0x000012AB +3\.7 +interrupted +810 +[0-9.]+$" "$work/cli.err" ||
+        fail "no row for $address"
+    done
+    # The restore stopped where it was: no subordinate was given its address back.
+    [[ -z $(log_lines bus-command | grep -F '"code":4,') ]] || fail "an address was given back"
     ;;
 
   *)

@@ -123,6 +123,14 @@ grep -qx 'device.qlxfw' <<<"$words" && ! grep -q 'notes.txt' <<<"$words" ||
   fail "completion of an image: $words"
 grep -qx -- '--via-boot' <<<"$(complete_words program device.qlxfw --v)" ||
   fail "completion of 'korvel-cli program IMAGE --v' lacks --via-boot"
+words=$(complete_words program device.qlxfw --)
+for word in --targets --jobs; do
+  grep -qx -- "$word" <<<"$words" || fail "completion of 'korvel-cli program IMAGE --' lacks $word"
+done
+# A target list is any file; a number of jobs is the user's own.
+words=$(complete_words program device.qlxfw --targets "")
+grep -qx 'notes.txt' <<<"$words" || fail "completion of a target list: $words"
+[[ -z $(complete_words program device.qlxfw --jobs "") ]] || fail "completion offers words for --jobs"
 
 # --- the postinst ---
 if ((EUID != 0)); then

@@ -1,0 +1,109 @@
+#include "cli/device_report.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "cli/target_text.h"
+
+namespace korvel {
+namespace {
+
+constexpr std::size_t kColumns = 6;
+using Row = std::array<std::string, kColumns>;
+constexpr char kNothing[] = "-";
+
+std::string oneDecimal(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return text;
+}
+
+// The serial as the information text shows it after "№".
+std::string serialText(std::uint32_t serial) {
+  return std::to_string(serial >> 16) + "." + std::to_string(serial & 0xFFFF);
+}
+
+std::string boardIdText(std::uint32_t boardId) {
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%08X", boardId);
+  return text;
+}
+
+Row rowOf(const DeviceResult& result) {
+  return {result.address.dotted(),
+          result.info ? boardIdText(result.info->boardId) : kNothing,
+          result.info ? serialText(result.info->serial) : kNothing,
+          std::string(outcomeName(result.outcome.kind)),
+          std::to_string(result.bytesDone),
+          oneDecimal(result.seconds)};
+}
+
+// Texts left-aligned, numbers right-aligned.
+void appendRow(std::string& table, const Row& row,
+               const std::array<std::size_t, kColumns>& widths) {
+  constexpr std::array<bool, kColumns> kRightAligned{false, false, false, false, true, true};
+  std::string line;
+  for (std::size_t column = 0; column < kColumns; ++column) {
+    const std::string padding(widths[column] - row[column].size(), ' ');
+    if (column > 0) line += "  ";
+    line += kRightAligned[column] ? padding + row[column] : row[column] + padding;
+  }
+  line.erase(line.find_last_not_of(' ') + 1);
+  table += line + '\n';
+}
+
+std::string indentedMessage(const std::string& text) {
+  std::string lines;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) lines += (lines.empty() ? "" : "\n  ") + text.substr(start, end - start);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string programmedLine(const RunOutcome& run, double seconds) {
+  return "Programmed " + std::to_string(run.dataBytes) + " bytes in " +
+         std::to_string(run.dataRecords) + (run.dataRecords == 1 ? " record" : " records") +
+         " into the " + targetText(run.target) + " in " + oneDecimal(seconds) + " s\n";
+}
+
+std::string leftBehindLine(const DeviceResult& result) {
+  if (result.outcome.succeeded() || !result.run.subordinateLeftAtProgrammingAddress) return {};
+  return "The subordinate was left at the programming address 254 without its own address given "
+         "back\n";
+}
+
+std::string finishedLine(const DeviceResult& result) {
+  const std::string address = result.address.dotted() + ": ";
+  if (result.outcome.succeeded()) return address + programmedLine(result.run, result.seconds);
+  const std::string done = " after " + std::to_string(result.bytesDone) + " bytes in " +
+                           oneDecimal(result.seconds) + " s";
+  const std::string leftBehind = leftBehindLine(result);
+  const std::string ending = leftBehind.empty() ? "" : address + leftBehind;
+  if (result.outcome.kind == OutcomeKind::Interrupted) {
+    return address + "interrupted" + done + "\n" + ending;
+  }
+  return address + "failed (" + std::string(outcomeName(result.outcome.kind)) + ")" + done + ": " +
+         indentedMessage(result.outcome.text) + "\n" + ending;
+}
+
+std::string resultTable(const std::vector<DeviceResult>& results) {
+  std::vector<Row> rows{{"ADDRESS", "BOARD ID", "SERIAL", "OUTCOME", "BYTES", "SECONDS"}};
+  for (const DeviceResult& result : results) rows.push_back(rowOf(result));
+  std::array<std::size_t, kColumns> widths{};
+  for (const Row& row : rows) {
+    for (std::size_t column = 0; column < kColumns; ++column) {
+      widths[column] = std::max(widths[column], row[column].size());
+    }
+  }
+  std::string table;
+  for (const Row& row : rows) appendRow(table, row, widths);
+  return table;
+}
+
+}  // namespace korvel

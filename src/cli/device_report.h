@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/device_run.h"
+
+namespace korvel {
+
+// The closing line of a run that went through: "Programmed 810 bytes in 5 records into the device
+// itself in 2.0 s\n".
+std::string programmedLine(const RunOutcome& run, double seconds);
+
+// The line (or lines: a message of several lines is indented after its first) that says how one
+// device among many came out, its address first; then the line of leftBehindLine(), if any.
+std::string finishedLine(const DeviceResult& result);
+
+// For a run that ended, failed or interrupted, with its subordinate possibly still at the
+// programming bus address: the line that tells the operator so. Empty otherwise.
+std::string leftBehindLine(const DeviceResult& result);
+
+// One row per device under a heading: address, board id, serial, outcome, bytes, seconds; each
+// column as wide as its widest entry.
+std::string resultTable(const std::vector<DeviceResult>& results);
+
+}  // namespace korvel

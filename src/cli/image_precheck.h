@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "programming/image_check.h"
+
+namespace korvel {
+
+// What the check found wrong with an image, and where: "Ошибка формата файла (record 7, byte
+// offset 4130)".
+std::string checkFailureLine(const ImageCheck& check);
+
+// Reads the whole image at `path` as a run would; the line to stop with when it is no good (or
+// cannot be opened), nothing when it may go to the devices.
+std::optional<std::string> imageProblem(const std::string& path, bool viaBoot);
+
+}  // namespace korvel

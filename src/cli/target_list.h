@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/ipv4_address.h"
+
+namespace korvel {
+
+// The devices one `program` runs at, in the order they were given: from --ip and from target
+// files. Each address once.
+class TargetList {
+ public:
+  // Adds the address in `text`, given at `origin` (an option or "FILE:LINE"); an error text
+  // naming the origin when it is no address or one listed before.
+  std::optional<std::string> add(std::string_view text, const std::string& origin);
+
+  // Adds the addresses of a target file: one a line, "#" to the end of the line a comment,
+  // blank lines and blanks around an address ignored. The first bad line's error, if any.
+  std::optional<std::string> read(std::istream& in, const std::string& fileName);
+
+  const std::vector<Ipv4Address>& addresses() const { return addresses_; }
+
+ private:
+  std::vector<Ipv4Address> addresses_;
+  std::vector<std::string> origins_;
+};
+
+// At most this many devices are programmed at once.
+inline constexpr int kMaxJobs = 64;
+
+// How many devices go at once for `targets` devices when the operator asked for `jobs` (0: not
+// asked): all of them, up to kMaxJobs.
+int jobsFor(std::size_t targets, int jobs);
+
+}  // namespace korvel

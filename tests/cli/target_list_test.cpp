@@ -1,0 +1,58 @@
+#include "cli/target_list.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace korvel {
+namespace {
+
+TEST(TargetListTest, ReadsAddressesBetweenCommentsAndBlankLines) {
+  TargetList targets;
+  ASSERT_EQ(targets.add("10.0.0.1", "--ip"), std::nullopt);
+  std::istringstream file(
+      "# bench 3\n"
+      "\n"
+      "  10.0.0.2\t# left\r\n"
+      "10.0.0.3#right\n"
+      "   \t\n"
+      "192.168.1.200");
+  EXPECT_EQ(targets.read(file, "bench.txt"), std::nullopt);
+  EXPECT_EQ(
+      targets.addresses(),
+      (std::vector<Ipv4Address>{{10, 0, 0, 1}, {10, 0, 0, 2}, {10, 0, 0, 3}, {192, 168, 1, 200}}));
+}
+
+TEST(TargetListTest, ABadLineOrASecondMentionNamesWhereItIs) {
+  TargetList targets;
+  std::istringstream bad("10.0.0.1\n\n10.0.0.256\n10.0.0.4\n");
+  EXPECT_EQ(targets.read(bad, "bench.txt"),
+            "bench.txt:3: '10.0.0.256' is not four dotted decimal numbers 0 to 255");
+  EXPECT_EQ(targets.addresses(), (std::vector<Ipv4Address>{{10, 0, 0, 1}}));
+
+  std::istringstream words("10.0.0.2 10.0.0.3\n");
+  EXPECT_EQ(targets.read(words, "b"),
+            "b:1: '10.0.0.2 10.0.0.3' is not four dotted decimal "
+            "numbers 0 to 255");
+  std::istringstream controls("\x1b[2J\n");
+  EXPECT_EQ(targets.read(controls, "b"),
+            "b:1: '\\x1B[2J' is not four dotted decimal numbers 0 to 255");
+
+  std::istringstream twice("10.0.0.5\n# again\n10.0.0.1\n");
+  EXPECT_EQ(targets.read(twice, "more.txt"),
+            "more.txt:3: 10.0.0.1 is given twice (first at bench.txt:1)");
+  EXPECT_EQ(targets.add("10.0.0.5", "--ip"), "--ip: 10.0.0.5 is given twice (first at more.txt:1)");
+}
+
+TEST(TargetListTest, AllDevicesGoAtOnceUpToSixtyFour) {
+  EXPECT_EQ(jobsFor(3, 0), 3);
+  EXPECT_EQ(jobsFor(64, 0), 64);
+  EXPECT_EQ(jobsFor(100, 0), kMaxJobs);
+  EXPECT_EQ(jobsFor(100, 8), 8);
+  // No more threads than devices.
+  EXPECT_EQ(jobsFor(3, 10), 3);
+  EXPECT_EQ(jobsFor(1, 1), 1);
+}
+
+}  // namespace
+}  // namespace korvel
