@@ -2,9 +2,9 @@
 
 #include "cli/cli_commands.h"
 #include "cli/image_facts.h"
+#include "cli/image_precheck.h"
 #include "cli/json_lines.h"
 #include "cli/output_options.h"
-#include "cli/image_precheck.h"
 #include "cli/run_cli.h"
 #include "cli/target_text.h"
 #include "common/texts.h"
