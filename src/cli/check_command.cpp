@@ -8,9 +8,6 @@
 #include "cli/run_cli.h"
 #include "cli/target_text.h"
 #include "common/texts.h"
-#include "common/utf8.h"
-#include "image/firmware_image.h"
-#include "programming/device_programmer.h"
 #include "programming/image_check.h"
 
 namespace korvel {
@@ -31,8 +28,8 @@ class CheckCommand : public CliCommand {
 
   int run(CliContext& context) override {
     std::ostream& out = context.out;
-    auto image = FirmwareImage::open(pathFromUtf8(imagePath_), DeviceProgrammer::kMaxBootRecord);
-    if (!image) {
+    const auto checked = checkImageFile(imagePath_, false);
+    if (!checked) {
       if (output_.json) {
         writeJson(out, outcomeOf(OutcomeKind::FileCannotOpen));
       } else {
@@ -40,7 +37,7 @@ class CheckCommand : public CliCommand {
       }
       return kExitFailure;
     }
-    const ImageCheck check = checkImage(*image, false);
+    const ImageCheck& check = *checked;
     if (output_.json) {
       writeJson(out, check.failure ? Outcome{check.failureKind, *check.failure} : Outcome{},
                 &check);

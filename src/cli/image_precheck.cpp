@@ -11,11 +11,16 @@ std::string checkFailureLine(const ImageCheck& check) {
          ", byte offset " + std::to_string(check.failedOffset) + ")";
 }
 
-std::optional<std::string> imageProblem(const std::string& path, bool viaBoot) {
+std::optional<ImageCheck> checkImageFile(const std::string& path, bool viaBoot) {
   auto image = FirmwareImage::open(pathFromUtf8(path), DeviceProgrammer::kMaxBootRecord);
-  if (!image) return text::kOpenFailed;
-  const ImageCheck check = checkImage(*image, viaBoot);
-  if (check.failure) return checkFailureLine(check);
+  if (!image) return std::nullopt;
+  return checkImage(*image, viaBoot);
+}
+
+std::optional<std::string> imageProblem(const std::string& path, bool viaBoot) {
+  const auto check = checkImageFile(path, viaBoot);
+  if (!check) return text::kOpenFailed;
+  if (check->failure) return checkFailureLine(*check);
   return std::nullopt;
 }
 

@@ -5,7 +5,7 @@
 namespace korvel {
 namespace {
 
-void appendEscaped(std::string& out, std::uint8_t code) {
+void appendHexEscape(std::string& out, std::uint8_t code) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   out += "\\x";
   out += kHex[code >> 4];
@@ -14,20 +14,23 @@ void appendEscaped(std::string& out, std::uint8_t code) {
 
 }  // namespace
 
-std::string escapeControls(std::string_view text) {
+std::string escapeControls(std::string_view text) { return replaceControls(text, appendHexEscape); }
+
+std::string replaceControls(std::string_view text,
+                            void (*escape)(std::string& out, std::uint8_t code)) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<std::uint8_t>(text[i]);
     if (byte < 0x20 || byte == 0x7F) {
-      appendEscaped(out, byte);
+      escape(out, byte);
       continue;
     }
     // U+0080 to U+009F are C2 80 to C2 9F in UTF-8.
     if (byte == 0xC2 && i + 1 < text.size()) {
       const auto next = static_cast<std::uint8_t>(text[i + 1]);
       if (next >= 0x80 && next <= 0x9F) {
-        appendEscaped(out, next);
+        escape(out, next);
         ++i;
         continue;
       }
