@@ -5,6 +5,11 @@
 #include <cstring>
 
 namespace korvel {
+namespace {
+
+constexpr std::size_t kReadBuffer = 64u << 10;
+
+}  // namespace
 
 std::optional<FirmwareImage> FirmwareImage::open(const std::filesystem::path& path,
                                                  std::uint32_t maxPayload) {
@@ -15,7 +20,13 @@ std::optional<FirmwareImage> FirmwareImage::open(const std::filesystem::path& pa
 }
 
 FirmwareImage::FirmwareImage(std::FILE* file, std::uint64_t size, std::uint32_t maxPayload)
-    : file_(file), size_(size), maxPayload_(maxPayload) {}
+    : buffer_(std::make_unique_for_overwrite<char[]>(kReadBuffer)),
+      file_(file),
+      size_(size),
+      maxPayload_(maxPayload) {
+  // Without its own buffer the file keeps the default one; reading goes on either way.
+  if (std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kReadBuffer) != 0) buffer_.reset();
+}
 
 std::optional<std::uint8_t> FirmwareImage::readByte() {
   const int c = std::fgetc(file_.get());

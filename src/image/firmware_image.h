@@ -107,6 +107,9 @@ class FirmwareImage {
   ReadOutcome readVersion(ImageRecord& record);
   ReadOutcome readName(ImageRecord& record);
 
+  // The file's buffer: large, so that a run reads the disk once in many records; the file
+  // closes before it goes.
+  std::unique_ptr<char[]> buffer_;
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::uint64_t size_;
   std::uint64_t position_ = 0;

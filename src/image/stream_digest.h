@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "common/bytes.h"
@@ -12,17 +13,23 @@ namespace korvel {
 // collision (who can write the file can write any image anyway).
 class StreamDigest {
  public:
-  void add(std::uint8_t byte);
+  void add(std::uint8_t byte) { add(ByteView(&byte, 1)); }
   void add(ByteView bytes);
   std::uint64_t value() const;
   std::uint64_t length() const { return length_; }
 
  private:
-  void mix(std::uint64_t word);
+  // Four words a step, each into a lane of its own: the lanes' multiplications do not wait for
+  // one another, which makes the digest several times faster than one chain.
+  static constexpr std::size_t kLanes = 4;
+  static constexpr std::size_t kBlock = 8 * kLanes;
 
-  std::uint64_t state_ = 0x6A09E667F3BCC909ULL;
-  std::uint64_t pending_ = 0;  // up to seven bytes that do not make a word yet
-  unsigned pendingBytes_ = 0;
+  void mixBlock(const std::uint8_t* block);
+
+  std::array<std::uint64_t, kLanes> lanes_{0x6A09E667F3BCC909ULL, 0xBB67AE8584CAA73BULL,
+                                           0x3C6EF372FE94F82BULL, 0xA54FF53A5F1D36F1ULL};
+  std::array<std::uint8_t, kBlock> pending_{};  // bytes that do not make a whole block yet
+  std::size_t pendingBytes_ = 0;
   std::uint64_t length_ = 0;
 };
 

@@ -190,8 +190,17 @@ TEST(StreamDigestTest, SameBytesSameValueHoweverSplitAndAnyChangeShows) {
   pieces.add(ByteView(bytes).subspan(11));
   EXPECT_EQ(pieces.value(), whole.value());
   EXPECT_EQ(pieces.length(), 1000u);
+  // Pieces of every size up to past two of the digest's blocks, so that a piece ends at every
+  // place in a block and in the bytes still waiting for one.
+  for (std::size_t size = 1; size <= 70; ++size) {
+    StreamDigest split;
+    for (std::size_t at = 0; at < bytes.size(); at += size) {
+      split.add(ByteView(bytes).subspan(at, std::min(size, bytes.size() - at)));
+    }
+    EXPECT_EQ(split.value(), whole.value()) << size;
+  }
 
-  for (const std::size_t at : {0u, 7u, 8u, 500u, 999u}) {
+  for (const std::size_t at : {0u, 7u, 8u, 31u, 32u, 500u, 991u, 999u}) {
     Bytes changed = bytes;
     changed[at] ^= 1;
     StreamDigest other;
