@@ -242,7 +242,7 @@ TEST_F(ProgrammingRunTest, AnEarlyResendRequestInASecondRunSendsOnlyThisRunsReco
 // On Windows nobody else may write the image while a run has it open.
 #ifndef _WIN32
 TEST_F(ProgrammingRunTest, AFileRewrittenDuringTheRunStopsIt) {
-  makeRecords(6, 200);
+  makeRecords(6, 20000);  // more than the reader takes from the file at once
   const Bytes original = bootImage();
   Bytes rewritten = original;
   for (std::size_t i = rewritten.size() - 600; i < rewritten.size(); ++i) rewritten[i] ^= 0x5A;
@@ -270,7 +270,23 @@ TEST_F(ProgrammingRunTest, AFileThatGrowsDuringTheRunStopsIt) {
   };
   runImage(bootImage());
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
-  EXPECT_EQ(device.programmedRecords(), 1u);
+  EXPECT_EQ(device.programmedData(), expected);  // what was checked, and nothing of the rest
+}
+
+// The bytes sent are still the checked ones, so the run looks at the file's time only now and
+// then; it stops well before the end all the same.
+TEST_F(ProgrammingRunTest, AFileThatGrowsDuringALongRunStopsItSoonAfter) {
+  makeRecords(200, 100);
+  panel.onPump = [&] {
+    if (panel.pumps != 3) return;
+    std::ofstream file(panel.path, std::ios::app | std::ios::binary);
+    file << "more";
+  };
+  runImage(bootImage());
+  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
+  EXPECT_LE(device.programmedRecords(), 64u);
+  const Bytes& got = device.programmedData();
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
 }
 #endif
 
