@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ struct DeviceConfig {
   // The operator has started the boot monitor by hand.
   bool startInBootMonitor = false;
   std::vector<SubordinateConfig> subordinates{};
+  // Memory for programmed bytes that the device and each subordinate have ready from the start,
+  // so that taking a record neither waits for fresh memory nor moves what was taken; beyond it
+  // the store grows as needed. For measurements, where the simulator should cost as little as
+  // it can.
+  std::size_t storeReserve = 0;
 };
 
 }  // namespace korvel

@@ -17,6 +17,12 @@ namespace status = device_status;
 
 constexpr std::size_t kMinPayload = reply::kMinLength;
 
+// Room for `bytes` more, written once now: the memory is the process's from then on.
+void setAside(Bytes& store, std::size_t bytes) {
+  store.resize(bytes);
+  store.clear();
+}
+
 std::chrono::nanoseconds steadyNow() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
       std::chrono::steady_clock::now().time_since_epoch());
@@ -26,11 +32,13 @@ std::chrono::nanoseconds steadyNow() {
 
 SimulatedDevice::SimulatedDevice(DeviceConfig config)
     : config_(std::move(config)), clock_(steadyNow), inBootMonitor_(config_.startInBootMonitor) {
+  setAside(programmedData_, config_.storeReserve);
   for (const auto& sub : config_.subordinates) {
     SubordinateState state;
     state.homeAddress = sub.address;
     state.busAddress = sub.address;
-    subordinates_.push_back(state);
+    setAside(state.programmedData, config_.storeReserve);
+    subordinates_.push_back(std::move(state));
   }
 }
 

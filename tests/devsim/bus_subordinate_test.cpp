@@ -79,6 +79,37 @@ TEST_F(BusSubordinateTest, RecordsBeforeTheSubordinateIsReadyAreRefused) {
   EXPECT_TRUE(sub().programmedData.empty());
 }
 
+// The simulator's reserve for measurements: the stores are ready before the first record and
+// take record after record in place, in the device and on its bus.
+TEST(StoreReserveTest, RecordsLandInMemorySetAsideBeforehand) {
+  constexpr std::size_t kReserve = 64u << 10;
+  SimulatedDevice device(DeviceConfig{.subordinates = {{kHome, {}}}, .storeReserve = kReserve});
+  const std::uint8_t* deviceStore = device.programmedData().data();
+  const std::uint8_t* subordinateStore = device.subordinate(kHome)->programmedData.data();
+  ASSERT_NE(deviceStore, nullptr);
+  ASSERT_NE(subordinateStore, nullptr);
+
+  std::uint32_t sequence = 0;
+  for (const auto& [address, code] : {std::pair{kHome, 0x03}, {kHome, 0x07}, {0xFE, 0x08}}) {
+    ASSERT_TRUE(
+        device.answer(busRequest(address, static_cast<std::uint8_t>(code), {}, 256, sequence++)));
+  }
+  Bytes expected;
+  for (std::uint32_t i = 0; i < 60; ++i) {
+    const Bytes data = samplePayload(1024, i);
+    ASSERT_TRUE(device.answer(busRecord(0x21, data, sequence++)));
+    expected.insert(expected.end(), data.begin(), data.end());
+  }
+  ASSERT_TRUE(device.answer(test::deviceCommand(0x07, sequence++)));  // to the boot monitor
+  for (std::uint32_t i = 0; i < 60; ++i) {
+    ASSERT_TRUE(device.answer(test::rawRecord(samplePayload(1024, 100 + i), sequence++)));
+  }
+  EXPECT_EQ(device.subordinate(kHome)->programmedData, expected);
+  EXPECT_EQ(device.subordinate(kHome)->programmedData.data(), subordinateStore);
+  EXPECT_EQ(device.programmedData().size(), 60u * 1024u);
+  EXPECT_EQ(device.programmedData().data(), deviceStore);
+}
+
 TEST_F(BusSubordinateTest, RecordsAreAcknowledgedWithTheResendByteAtFrameByte89) {
   prepare();
   const Bytes data = samplePayload(40, 1);

@@ -66,6 +66,7 @@ struct Options {
   std::uint64_t seed = 0;
   std::string logFile, dumpDir, readyFile;
   unsigned maxDelayMs = 10000;
+  std::size_t storeReserve = 0;
   bool stopWithParent = false;
 };
 
@@ -97,6 +98,10 @@ void addOptions(CLI::App& app, Options& options) {
   app.add_option("--ready-file", options.readyFile, "Create this file once listening");
   app.add_option("--max-delay", options.maxDelayMs,
                  "Longest delay a fault may cause, in ms (default 10000)");
+  app.add_option("--store-reserve", options.storeReserve,
+                 "Bytes of memory each device and subordinate has ready for what it is programmed "
+                 "with, so that taking records never waits for the system (for measurements; "
+                 "default 0: grown as needed)");
   app.add_flag("--stop-with-parent", options.stopWithParent,
                "Stop (as on SIGTERM) when the process that started it ends");
   app.footer(kFooter);
@@ -245,6 +250,7 @@ int main(int argc, char** argv) {
   std::string error;
   std::vector<DeviceSetup> setups;
   if (!buildSetups(options, app, setups, error)) return fail(error);
+  for (auto& setup : setups) setup.config.storeReserve = options.storeReserve;
 
   // SIGINT and SIGTERM get in only while the responder waits, so a stop is never missed.
   sigset_t stopSignals;
