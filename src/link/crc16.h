@@ -14,4 +14,8 @@ inline std::uint16_t Crc16(ByteView bytes) {
   return Crc16(bytes.data(), static_cast<std::int32_t>(bytes.size()));
 }
 
+// The same checksum from tables alone, as processors without carry-less multiplication compute
+// it; Crc16 uses it there.
+std::uint16_t Crc16FromTables(const std::uint8_t* data, std::int32_t length);
+
 }  // namespace korvel

@@ -42,6 +42,7 @@ TEST(Crc16Test, PublishedCheckValues) {
   const std::uint8_t zero = 0;
   EXPECT_EQ(Crc16(&zero, 1), 0xE1F0);
   EXPECT_EQ(Crc16(&zero, -1), 0xFFFF);  // nothing to check
+  EXPECT_EQ(Crc16FromTables(&zero, -1), 0xFFFF);
 }
 
 // Every length up to beyond the largest frame a record command makes in practice, starting at
@@ -52,8 +53,10 @@ TEST(Crc16Test, AgreesWithTheBitwiseDefinitionForEveryLengthAndStart) {
     const std::uint8_t* data = bytes.data() + start;
     std::uint16_t expected = 0xFFFF;
     for (std::size_t length = 0; length <= 2000; ++length) {
-      ASSERT_EQ(Crc16(data, static_cast<std::int32_t>(length)), expected)
-          << "start " << start << ", length " << length;
+      const auto size = static_cast<std::int32_t>(length);
+      ASSERT_EQ(Crc16(data, size), expected) << "start " << start << ", length " << length;
+      ASSERT_EQ(Crc16FromTables(data, size), expected)
+          << "tables, start " << start << ", length " << length;
       if (length < 2000) expected = bitwiseStep(expected, data[length]);
     }
   }
@@ -63,13 +66,17 @@ TEST(Crc16Test, AgreesWithTheBitwiseDefinitionOnRandomFrames) {
   std::mt19937 random(2026);
   for (int i = 0; i < 50; ++i) {
     const Bytes bytes = randomBytes(random() % 65536, static_cast<std::uint32_t>(random()));
-    ASSERT_EQ(Crc16(bytes), bitwiseCrc(bytes.data(), bytes.size())) << "size " << bytes.size();
+    const std::uint16_t expected = bitwiseCrc(bytes.data(), bytes.size());
+    ASSERT_EQ(Crc16(bytes), expected) << "size " << bytes.size();
+    ASSERT_EQ(Crc16FromTables(bytes.data(), static_cast<std::int32_t>(bytes.size())), expected)
+        << "tables, size " << bytes.size();
   }
   // Runs of the bytes that drive a table to its edges.
   for (const std::uint8_t fill :
        {std::uint8_t{0x00}, std::uint8_t{0xFF}, std::uint8_t{0x80}, std::uint8_t{0x01}}) {
     const Bytes bytes(1036, fill);
     EXPECT_EQ(Crc16(bytes), bitwiseCrc(bytes.data(), bytes.size())) << int{fill};
+    EXPECT_EQ(Crc16FromTables(bytes.data(), 1036), Crc16(bytes)) << int{fill};
   }
 }
 
