@@ -22,12 +22,12 @@ std::optional<FirmwareImage> FirmwareImage::open(const std::filesystem::path& pa
 }
 
 FirmwareImage::FirmwareImage(std::FILE* file, std::uint64_t size, std::uint32_t maxPayload)
-    : buffer_(std::make_unique_for_overwrite<char[]>(kReadBuffer)),
-      file_(file),
-      size_(size),
-      maxPayload_(maxPayload) {
-  // Without its own buffer the file keeps the default one; reading goes on either way.
-  if (std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kReadBuffer) != 0) buffer_.reset();
+    : file_(file), size_(size), maxPayload_(maxPayload) {
+  // Without a buffer of its own the file keeps the default one; reading goes on either way.
+  auto buffer = std::make_unique_for_overwrite<char[]>(kReadBuffer);
+  if (std::setvbuf(file, buffer.get(), _IOFBF, kReadBuffer) == 0) {
+    file_.get_deleter().buffer = std::move(buffer);
+  }
 }
 
 std::optional<std::uint8_t> FirmwareImage::readByte() {

@@ -92,7 +92,10 @@ class FirmwareImage {
   std::optional<FileStamp> stamp() const;
 
  private:
+  // Closes the file, and only then lets go of the buffer it read into (also when an image is
+  // moved onto another one).
   struct FileCloser {
+    std::unique_ptr<char[]> buffer;
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
 
@@ -107,9 +110,6 @@ class FirmwareImage {
   ReadOutcome readVersion(ImageRecord& record);
   ReadOutcome readName(ImageRecord& record);
 
-  // The file's buffer: large, so that a run reads the disk once in many records; the file
-  // closes before it goes.
-  std::unique_ptr<char[]> buffer_;
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::uint64_t size_;
   std::uint64_t position_ = 0;

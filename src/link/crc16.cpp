@@ -77,17 +77,17 @@ constexpr std::uint64_t powerOfX(int n) {
   return r;
 }
 
-// The frame as one long polynomial, 16 bytes at a time: a block followed by 128 more bits is
-// worth its two halves times x^192 and x^128, each reduced to 16 bits beforehand, so each step
-// folds the block into the next one with two carry-less multiplications and no table. The last
-// block and the bytes after it go through the byte table. A cold cache costs it nothing, where
-// the sixteen tables (8 KiB) have to come back from memory after every pause of a run.
 // Sixteen bytes, the first one the most significant: bit i stands for x^i.
 __attribute__((target("ssse3"))) __m128i loadBlock(const std::uint8_t* at) {
   const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), reverse);
 }
 
+// The frame as one long polynomial, 16 bytes at a time: a block followed by 128 more bits is
+// worth its two halves times x^192 and x^128, each reduced to 16 bits beforehand, so each step
+// folds the block into the next one with two carry-less multiplications. Only the last block
+// and the bytes after it go through a table, the byte table (512 bytes), where the sixteen tables
+// (8 KiB) have to come back from memory after every pause of a run.
 __attribute__((target("pclmul,ssse3"))) std::uint16_t feedFolding(std::uint16_t reg,
                                                                   const std::uint8_t* data,
                                                                   std::size_t length) {

@@ -180,6 +180,30 @@ TEST_F(FirmwareImageTest, DigestFollowsEveryByteReadAndStartsAgainOnRewind) {
   EXPECT_EQ(image.digest(), whole);
 }
 
+// The reader's buffer goes wherever the open file goes: an image moved, or moved onto another
+// one halfway through, reads on from where it stood.
+TEST_F(FirmwareImageTest, AMovedImageReadsOnThroughItsBuffer) {
+  std::vector<Bytes> payloads;
+  ImageBuilder builder;
+  for (std::uint32_t i = 0; i < 40; ++i) {
+    payloads.push_back(samplePayload(1000, i));  // the file is larger than one buffer
+    builder.data(12, payloads.back());
+  }
+  auto first = FirmwareImage::open(dir.write("first.qlxfw", builder.bytes()));
+  auto second = FirmwareImage::open(dir.write("second.qlxfw", builder.bytes()));
+  ASSERT_TRUE(first && second);
+  ImageRecord record;
+  ASSERT_EQ(first->next(record), ReadOutcome::Record);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(second->next(record), ReadOutcome::Record);
+
+  first = std::move(second);  // the first file closes, the second reads on
+  for (std::size_t i = 3; i < payloads.size(); ++i) {
+    ASSERT_EQ(first->next(record), ReadOutcome::Record) << i;
+    EXPECT_EQ(std::get<DataRecord>(record).payload, payloads[i]) << i;
+  }
+  EXPECT_EQ(first->next(record), ReadOutcome::End);
+}
+
 TEST(StreamDigestTest, SameBytesSameValueHoweverSplitAndAnyChangeShows) {
   const Bytes bytes = samplePayload(1000, 3);
   StreamDigest whole;

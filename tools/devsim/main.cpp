@@ -26,6 +26,8 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) { stopRequested = 1; }
 
+constexpr std::size_t kMaxStoreReserve = std::size_t{256} << 20;
+
 constexpr char kEchoIgnoreAll[] = "/proc/sys/net/ipv4/icmp_echo_ignore_all";
 
 constexpr char kFooter[] = R"(
@@ -100,8 +102,9 @@ void addOptions(CLI::App& app, Options& options) {
                  "Longest delay a fault may cause, in ms (default 10000)");
   app.add_option("--store-reserve", options.storeReserve,
                  "Bytes of memory each device and subordinate has ready for what it is programmed "
-                 "with, so that taking records never waits for the system (for measurements; "
-                 "default 0: grown as needed)");
+                 "with, so that taking records never waits for the system (for measurements; at "
+                 "most 256 MiB; default 0: grown as needed)")
+      ->check(CLI::Range(std::size_t{0}, kMaxStoreReserve));
   app.add_flag("--stop-with-parent", options.stopWithParent,
                "Stop (as on SIGTERM) when the process that started it ends");
   app.footer(kFooter);
