@@ -261,13 +261,18 @@ TEST_F(ProgrammingRunTest, AFileRewrittenDuringTheRunStopsIt) {
   expectIdleAfterRun();
 }
 
-TEST_F(ProgrammingRunTest, AFileThatGrowsDuringTheRunStopsIt) {
-  makeRecords(3, 200);
-  panel.onPump = [&] {
+// Someone appends to the image while the run sends its first record.
+void appendToTheFileAfterTheFirstRecord(test::RecordingPanel& panel) {
+  panel.onPump = [&panel] {
     if (panel.pumps != 3) return;
     std::ofstream file(panel.path, std::ios::app | std::ios::binary);
     file << "more";
   };
+}
+
+TEST_F(ProgrammingRunTest, AFileThatGrowsDuringTheRunStopsIt) {
+  makeRecords(3, 200);
+  appendToTheFileAfterTheFirstRecord(panel);
   runImage(bootImage());
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
   EXPECT_EQ(device.programmedData(), expected);  // what was checked, and nothing of the rest
@@ -277,11 +282,7 @@ TEST_F(ProgrammingRunTest, AFileThatGrowsDuringTheRunStopsIt) {
 // then; it stops well before the end all the same.
 TEST_F(ProgrammingRunTest, AFileThatGrowsDuringALongRunStopsItSoonAfter) {
   makeRecords(200, 100);
-  panel.onPump = [&] {
-    if (panel.pumps != 3) return;
-    std::ofstream file(panel.path, std::ios::app | std::ios::binary);
-    file << "more";
-  };
+  appendToTheFileAfterTheFirstRecord(panel);
   runImage(bootImage());
   EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kFileChanged});
   EXPECT_LE(device.programmedRecords(), 64u);
