@@ -8,7 +8,7 @@ namespace korvel {
 
 CliPanel::CliPanel(CliRequest request, std::ostream& err, CliEnvironment& environment,
                    std::ostream* infoOut)
-    : request_(std::move(request)), err_(err), infoOut_(infoOut) {
+    : DevicePanel(std::move(request)), err_(err), infoOut_(infoOut) {
   if (environment.errorStreamIsTerminal()) {
     bar_.emplace(err_, [&environment] { return environment.now(); });
   }

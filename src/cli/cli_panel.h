@@ -11,15 +11,6 @@
 
 namespace korvel {
 
-// What the operator typed on the command line, in the shape of the window's fields. Texts UTF-8.
-struct CliRequest {
-  Ipv4Address ipAddress;
-  std::string login;
-  std::string password;
-  std::string imagePath;
-  bool viaBoot = false;
-};
-
 // The operator panel of a terminal: the fields come from the arguments, the message boxes go to
 // standard error, and there is nothing to switch off or drain. The progress bar on standard error
 // follows the programmer's events, not the window's bar.
@@ -30,23 +21,8 @@ class CliPanel : public DevicePanel {
   CliPanel(CliRequest request, std::ostream& err, CliEnvironment& environment,
            std::ostream* infoOut = nullptr);
 
-  Ipv4Address ipAddress() const override { return request_.ipAddress; }
-  std::string login() const override { return request_.login; }
-  std::string password() const override { return request_.password; }
-  bool viaBoot() const override { return request_.viaBoot; }
-  std::string imagePath() const override { return request_.imagePath; }
-
   void setSummaryText(const std::string& text) override { summaryText_ = text; }
   void setInfoText(const std::string& text) override;
-  void setProgressRange(std::int64_t, std::int64_t) override {}
-  void setProgressPosition(std::int64_t) override {}
-
-  void enableInputs(bool) override {}
-  void pumpMessages() override {}
-  void beginWaitCursor() override {}
-  void restoreWaitCursor() override {}
-  void endWaitCursor() override {}
-
   void showWarning(const std::string& text) override;
 
   void onEvent(const ProgressEvent& event) override;
@@ -58,7 +34,6 @@ class CliPanel : public DevicePanel {
   bool warningShown() const { return warningShown_; }
 
  private:
-  CliRequest request_;
   std::ostream& err_;
   std::ostream* infoOut_;
   std::optional<ProgressBar> bar_;
