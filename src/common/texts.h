@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/version.h"
+
 // Every text the operator can see, in one place, so that the window, the command line and the
 // tests agree on each letter. UTF-8.
 
@@ -67,7 +69,7 @@ inline constexpr char kRunInterrupted[] = "Прошивка прервана";
 
 // Window.
 inline constexpr char kAppName[] = "Korvel";
-inline constexpr char kVersion[] = "1.0.0.12";
+// Between the name and kVersion (common/version.h) in the title.
 inline constexpr char kTitleVersionPrefix[] = " в";
 inline constexpr char kAboutItem[] = "&About Korvel...";
 inline constexpr char kSocketsFailed[] = "Windows sockets initialization failed.";

@@ -122,7 +122,7 @@ TEST_F(RunCliTest, EveryCommandOfTheTableIsReachedByItsWord) {
 TEST_F(RunCliTest, VersionIsTheProgramsOwn) {
   const CliResult result = runCliWith(environment, {"--version"});
   EXPECT_EQ(result.exitCode, kExitSuccess);
-  EXPECT_EQ(result.out, "1.0.0.12\n");
+  EXPECT_EQ(result.out, std::string(text::kVersion) + "\n");
 }
 
 TEST_F(RunCliTest, CheckWalksTheWholeImageWithoutADevice) {

@@ -71,7 +71,7 @@ TEST_F(WindowLayout, EveryControlOfTheDescriptionIsThereWithItsNumberTextAndPlac
       EXPECT_EQ(widget->focusPolicy(), Qt::NoFocus);
     }
   }
-  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Korvel в1.0.0.12"));
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Korvel в") + toQString(text::kVersion));
 }
 
 TEST_F(WindowLayout, FieldsBehaveAsTheirTemplateStylesSay) {

@@ -64,7 +64,7 @@ TEST_F(Win32WindowLayout, EveryControlOfTheDescriptionIsThereWithItsClassTextAnd
   const RECT size = inDialogPixels(dialog, {0, 0, layout.width, layout.height});
   EXPECT_EQ(client.right, size.right);
   EXPECT_EQ(client.bottom, size.bottom);
-  EXPECT_EQ(textOf(dialog), L"Korvel в1.0.0.12");
+  EXPECT_EQ(textOf(dialog), L"Korvel в" + toWide(text::kVersion));
 }
 
 TEST_F(Win32WindowLayout, ControlsBehaveAsTheirStylesSay) {

@@ -257,7 +257,7 @@ TEST_F(Win32WindowBoxes, TheAboutItemOpensTheAboutBoxWhateverTheLowFourBitsSay) 
   ::SendMessageW(dialog, WM_SYSCOMMAND, 0x0011, 0);  // the item's 16 with a low bit set
   EXPECT_EQ(watcher.opened, 1);
   EXPECT_EQ(title, toWide(text::kAboutTitle));
-  EXPECT_EQ(version, L"Версия 1.0.0.12");
+  EXPECT_EQ(version, L"Версия " + toWide(text::kVersion));
   ::SendMessageW(dialog, WM_SYSCOMMAND, 0x0020, 0);  // not the About item: no box
   EXPECT_EQ(watcher.opened, 1);
 }

@@ -86,7 +86,7 @@ class WindowE2e : public ::testing::Test {
 TEST_F(WindowE2e, StartsWithItsControlsTitleAndTabOrder) {
   auto korvel = start(work + L"\\device.qlxfw");
   ASSERT_NE(korvel->dialog(), nullptr);
-  EXPECT_EQ(KorvelProcess::textOf(korvel->dialog()), L"Korvel в1.0.0.12");
+  EXPECT_EQ(KorvelProcess::textOf(korvel->dialog()), L"Korvel в" + toWide(text::kVersion));
   EXPECT_EQ(korvel->text(control::kExit), toWide(text::kExitButton));
   EXPECT_EQ(korvel->text(control::kProgram), toWide(text::kProgramButton));
   EXPECT_EQ(korvel->text(control::kInfo), toWide(text::kInfoButton));
