@@ -17,12 +17,12 @@ namespace {
 int attachIdentifierFilter(int fd, std::uint16_t identifier) {
   // A raw socket's filter sees the datagram from its IPv4 header on.
   sock_filter code[] = {
-      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),             // x = IPv4 header size
-      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),              // ICMP type
+      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // x = IPv4 header size
+      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // ICMP type
       BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 0, 3),
-      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),              // ICMP identifier
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // ICMP identifier
       BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),              // the whole datagram
+      BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),  // the whole datagram
       BPF_STMT(BPF_RET | BPF_K, 0),
   };
   const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};

@@ -39,8 +39,8 @@ EchoFailure echoFailure(int code, std::string detail) {
 
 // Both sockets refused: say what stands in the way here and the fix that applies.
 EchoFailure refusalWithAdvice(const std::string& helperPath, int pingError, int rawError) {
-  const auto advice = adviseIcmpAccess(
-      readIcmpAccessFacts(helperPath, errorText(pingError), errorText(rawError)));
+  const auto advice =
+      adviseIcmpAccess(readIcmpAccessFacts(helperPath, errorText(pingError), errorText(rawError)));
   return {EchoFailureKind::NotPermitted, rawError, advice.reason, advice.remedy};
 }
 

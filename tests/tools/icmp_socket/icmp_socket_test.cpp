@@ -43,8 +43,10 @@ class HelperRun {
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-    if (fd3) ::posix_spawn_file_actions_adddup2(&actions, *fd3, 3);
-    else ::posix_spawn_file_actions_addclose(&actions, 3);
+    if (fd3)
+      ::posix_spawn_file_actions_adddup2(&actions, *fd3, 3);
+    else
+      ::posix_spawn_file_actions_addclose(&actions, 3);
     std::vector<char*> argv{const_cast<char*>(kHelper)};
     for (auto& arg : args_ = std::move(args)) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -65,7 +67,8 @@ class HelperRun {
       ended.stderrText.append(buffer, static_cast<std::size_t>(size));
     }
     int status = 0;
-    if (::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status)) ended.status = WEXITSTATUS(status);
+    if (::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status))
+      ended.status = WEXITSTATUS(status);
     return ended;
   }
 
@@ -98,18 +101,19 @@ struct Refusal {
 
 class IcmpSocketRefusalTest : public testing::TestWithParam<Refusal> {};
 
-INSTANTIATE_TEST_SUITE_P(
-    AnyOtherWay, IcmpSocketRefusalTest,
-    testing::Values(Refusal{"NoArguments", {}, Refusal::UnixSocket},
-                    Refusal{"TwoArguments", {"1", "2"}, Refusal::UnixSocket},
-                    Refusal{"NotANumber", {"one"}, Refusal::UnixSocket},
-                    Refusal{"Negative", {"-1"}, Refusal::UnixSocket},
-                    Refusal{"Beyond16Bits", {"65536"}, Refusal::UnixSocket},
-                    Refusal{"TrailingText", {"12x"}, Refusal::UnixSocket},
-                    Refusal{"AnOption", {"--help"}, Refusal::UnixSocket},
-                    Refusal{"NoDescriptor3", {"7"}, Refusal::Nothing},
-                    Refusal{"PipeOnDescriptor3", {"7"}, Refusal::Pipe}),
-    [](const testing::TestParamInfo<Refusal>& refusal) { return std::string(refusal.param.name); });
+INSTANTIATE_TEST_SUITE_P(AnyOtherWay, IcmpSocketRefusalTest,
+                         testing::Values(Refusal{"NoArguments", {}, Refusal::UnixSocket},
+                                         Refusal{"TwoArguments", {"1", "2"}, Refusal::UnixSocket},
+                                         Refusal{"NotANumber", {"one"}, Refusal::UnixSocket},
+                                         Refusal{"Negative", {"-1"}, Refusal::UnixSocket},
+                                         Refusal{"Beyond16Bits", {"65536"}, Refusal::UnixSocket},
+                                         Refusal{"TrailingText", {"12x"}, Refusal::UnixSocket},
+                                         Refusal{"AnOption", {"--help"}, Refusal::UnixSocket},
+                                         Refusal{"NoDescriptor3", {"7"}, Refusal::Nothing},
+                                         Refusal{"PipeOnDescriptor3", {"7"}, Refusal::Pipe}),
+                         [](const testing::TestParamInfo<Refusal>& refusal) {
+                           return std::string(refusal.param.name);
+                         });
 
 TEST_P(IcmpSocketRefusalTest, OneLineNonZeroStatusAndNothingSent) {
   SocketPair pair;
