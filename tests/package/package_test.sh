@@ -170,5 +170,10 @@ done
 echo "postinst where capabilities cannot be set:"
 echo "$out"
 
+# --- as an ordinary user, with the capability back where the postinst puts it ---
+DPKG_ROOT=$tree sh "$tree/DEBIAN/postinst" configure
+"$repo/tests/package/unprivileged_user_check.sh" "$tree" "$repo" "$work/user" ||
+  fail "the installed tree as an ordinary user"
+
 ((failures == 0)) || { echo "$failures failures" >&2; exit 1; }
 echo "package checks passed"
