@@ -1,9 +1,9 @@
-#include <QGenericPlugin>
 #include <arpa/inet.h>
 #include <linux/if_ether.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QGenericPlugin>
 
 #include <cstdlib>
 #include <fstream>
@@ -35,8 +35,7 @@ class CapabilityProbe : public QGenericPlugin {
  public:
   QObject* create(const QString&, const QString&) override {
     std::ofstream report(std::string(std::getenv("HOME")) + "/probe-report");
-    report << "CapEff=" << capEff()
-           << " raw_icmp=" << opens(AF_INET, SOCK_RAW, IPPROTO_ICMP)
+    report << "CapEff=" << capEff() << " raw_icmp=" << opens(AF_INET, SOCK_RAW, IPPROTO_ICMP)
            << " packet=" << opens(AF_PACKET, SOCK_RAW, htons(ETH_P_ALL)) << '\n';
     report.close();
     ::_exit(0);
