@@ -1,5 +1,5 @@
 # korvel_<version>_amd64.deb: the three programs and their desktop and manual files, with
-# dependencies read from the executables and a postinst that grants them ICMP.
+# dependencies read from the executables and a postinst that gives the ICMP helper cap_net_raw.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -16,7 +16,8 @@ device's bus. It also reads a device's board id, serial number and versions.
 .
 The package holds the window (korvel), the same procedures for scripts
 (korvel-cli) and a simulated device for trying them out (korvel-devsim).
-Both programs are given cap_net_raw at installation, as ping is.")
+Where ping sockets are closed, a small helper that alone is given cap_net_raw
+at installation hands them one ICMP socket; neither carries a capability.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

@@ -3,12 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <linux/securebits.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -18,6 +23,7 @@
 #include "e2e/raw_echo_responder.h"
 #include "link/echo_link.h"
 #include "link/icmp/icmp_echo_packet.h"
+#include "link/icmp/linux_icmp_helper.h"
 
 namespace korvel {
 namespace {
@@ -207,18 +213,50 @@ TEST_P(LinuxEchoServiceTest, TimeoutCountsFromTheSendWhileOtherRepliesArrive) {
 }
 
 // Capabilities belong to a thread, so dropping CAP_NET_RAW on a thread of its own leaves the
-// rest of the test binary as privileged as before.
+// rest of the test binary as privileged as before. What that thread starts gets cap_net_raw only
+// from its file, as an ordinary user's programs do: root's own capabilities are switched off
+// for its execs (SECBIT_NOROOT) where this thread may do so.
 template <typename Action>
 void withoutRawSockets(Action action) {
   std::thread([&] {
+    if (::geteuid() == 0) {
+      ASSERT_EQ(::prctl(PR_SET_SECUREBITS, SECBIT_NOROOT | SECBIT_NOROOT_LOCKED, 0, 0, 0), 0);
+    }
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
     ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
     data[CAP_TO_INDEX(CAP_NET_RAW)].effective &= ~CAP_TO_MASK(CAP_NET_RAW);
+    data[CAP_TO_INDEX(CAP_NET_RAW)].permitted &= ~CAP_TO_MASK(CAP_NET_RAW);
     ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
     action();
   }).join();
 }
+
+constexpr char kHelper[] = KORVEL_ICMP_SOCKET;
+
+// A copy of the helper whose file carries cap_net_raw, as the package leaves it.
+class GrantedHelperCopy {
+ public:
+  GrantedHelperCopy() {
+    const auto dir = std::filesystem::path(KORVEL_TEST_WORK_DIR) / "granted-helper";
+    std::filesystem::create_directories(dir);
+    path_ = (dir / "korvel-icmp-socket").string();
+    std::filesystem::copy_file(kHelper, path_, std::filesystem::copy_options::overwrite_existing);
+    vfs_cap_data capability{};
+    capability.magic_etc = VFS_CAP_REVISION_2 | VFS_CAP_FLAGS_EFFECTIVE;
+    capability.data[0].permitted = CAP_TO_MASK(CAP_NET_RAW);
+    granted_ =
+        ::setxattr(path_.c_str(), "security.capability", &capability, XATTR_CAPS_SZ_2, 0) == 0;
+  }
+  ~GrantedHelperCopy() { std::filesystem::remove(path_); }
+
+  const std::string& path() const { return path_; }
+  bool granted() const { return granted_; }
+
+ private:
+  std::string path_;
+  bool granted_ = false;
+};
 
 TEST(LinuxEchoServiceOpenTest, PingSocketNeedsNoPrivilege) {
   if (!test::insidePrivateNetworkNamespace()) GTEST_SKIP() << "run it through scripts/netns-exec";
@@ -239,7 +277,7 @@ TEST(LinuxEchoServiceOpenTest, WithoutPingGroupAndRawSocketsOpenIsNotPermitted) 
   std::optional<SysctlOverride> pingGroups;
   if (!keepOutOfPingSockets(pingGroups)) GTEST_SKIP() << kNoGroupChange;
   withoutRawSockets([] {
-    LinuxEchoService service;
+    LinuxEchoService service(kHelper);
     EchoFailure failure;
     EXPECT_EQ(service.open(failure), nullptr);
     EXPECT_EQ(failure.kind, EchoFailureKind::NotPermitted);
@@ -248,10 +286,10 @@ TEST(LinuxEchoServiceOpenTest, WithoutPingGroupAndRawSocketsOpenIsNotPermitted) 
                                                     text::kIcmpPingGroupsOutside + "1 0"));
     EXPECT_THAT(failure.detail, testing::HasSubstr(text::kIcmpNoNetRaw));
     EXPECT_THAT(failure.detail, testing::EndsWith(": Permission denied; Operation not permitted"));
-    // This thread alone gave up the capability; this test's file never had it, and an exec
-    // would honour a file capability here: setcap on this very file is the fix.
+    // The helper's file lacks the capability, and an exec would honour one here: setcap on the
+    // helper is the fix.
     EXPECT_EQ(failure.remedy,
-              text::kIcmpRemedySetcap + std::filesystem::canonical("/proc/self/exe").string());
+              text::kIcmpRemedySetcap + std::filesystem::canonical(kHelper).string());
   });
 }
 
@@ -267,6 +305,70 @@ TEST(LinuxEchoServiceOpenTest, WhereNoExecCanGiveTheCapabilityPingSocketsAreTheF
     EXPECT_EQ(service.open(failure), nullptr);
     EXPECT_EQ(failure.remedy, text::kIcmpRemedySysctl);
   });
+}
+
+TEST(LinuxEchoServiceOpenTest, WithoutHelperPingSocketsAreTheFix) {
+  if (!test::insidePrivateNetworkNamespace()) GTEST_SKIP() << "run it through scripts/netns-exec";
+  std::optional<SysctlOverride> pingGroups;
+  if (!keepOutOfPingSockets(pingGroups)) GTEST_SKIP() << kNoGroupChange;
+  withoutRawSockets([] {
+    LinuxEchoService service("");
+    EchoFailure failure;
+    EXPECT_EQ(service.open(failure), nullptr);
+    EXPECT_EQ(failure.remedy, text::kIcmpRemedySysctl);
+  });
+}
+
+TEST(LinuxEchoServiceOpenTest, GrantedHelperGivesARawSocketThatCarriesEchoes) {
+  if (!test::insidePrivateNetworkNamespace()) GTEST_SKIP() << "run it through scripts/netns-exec";
+  std::optional<SysctlOverride> pingGroups;
+  if (!keepOutOfPingSockets(pingGroups)) GTEST_SKIP() << kNoGroupChange;
+  const SysctlOverride echoes(kEchoIgnoreAll, "0");
+  const GrantedHelperCopy helper;
+  if (!helper.granted()) GTEST_SKIP() << "cannot set a file capability on " << helper.path();
+  withoutRawSockets([&] {
+    // Without the helper this thread can have no ICMP socket at all.
+    EchoFailure failure;
+    ASSERT_EQ(LinuxEchoService("").open(failure), nullptr);
+    const auto channel = LinuxEchoService(helper.path()).open(failure);
+    ASSERT_NE(channel, nullptr) << failure.detail;
+    EXPECT_EQ(dynamic_cast<LinuxEchoChannel&>(*channel).socketKind(), IcmpSocketKind::Raw);
+    const Bytes data = pattern(1000, 9);
+    Bytes reply(data.size());
+    EXPECT_EQ(channel->echo(kLoopback, data, reply, 1000), data.size());
+    EXPECT_EQ(reply, data);
+  });
+}
+
+// The helper's socket wakes for the echo replies of its identifier and for nothing else.
+TEST(LinuxEchoServiceOpenTest, HelperSocketReceivesOnlyItsOwnEchoReplies) {
+  if (!test::insidePrivateNetworkNamespace()) GTEST_SKIP() << "run it through scripts/netns-exec";
+  if (::geteuid() != 0) GTEST_SKIP() << "the helper needs cap_net_raw: run as root";
+  constexpr std::uint16_t kOurs = 0x5151;
+  const HelperSocket handed = icmpSocketFromHelper(kHelper, kOurs);
+  ASSERT_GE(handed.fd, 0) << std::strerror(handed.error);
+  const Bytes data = pattern(40, 1);
+  const auto from = kSecondLoopback.networkOrder();
+  const auto to = kLoopback.networkOrder();
+  for (const auto& message :
+       {test::echoMessage(kIcmpEchoReply, kOurs + 1, 0, data),
+        test::echoMessage(kIcmpEchoRequest, kOurs, 0, data),
+        test::echoMessage(kIcmpEchoReply, static_cast<std::uint16_t>(kOurs << 8), 0, data)}) {
+    test::sendIcmpMessage(from, to, message);
+  }
+  test::sendIcmpMessage(from, to, test::echoMessage(kIcmpEchoReply, kOurs, 7, data));
+  std::array<std::uint8_t, 1500> datagram{};
+  pollfd ready{handed.fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&ready, 1, 1000), 1);
+  const ssize_t size = ::recv(handed.fd, datagram.data(), datagram.size(), MSG_DONTWAIT);
+  ASSERT_GT(size, 0);
+  const auto reply =
+      parseIcmpEcho(*ipv4Payload(ByteView(datagram).first(static_cast<std::size_t>(size))));
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->identifier, kOurs);
+  EXPECT_EQ(reply->sequence, 7);
+  EXPECT_EQ(::recv(handed.fd, datagram.data(), datagram.size(), MSG_DONTWAIT), -1);
+  ::close(handed.fd);
 }
 
 TEST(LinuxEchoServiceOpenTest, SystemServiceIsTheLinuxOne) {

@@ -17,7 +17,7 @@ using testing::StartsWith;
 // An ordinary user of a fresh Debian: ping sockets closed to every group, no capability anywhere.
 IcmpAccessFacts debianUser() {
   IcmpAccessFacts facts;
-  facts.programPath = "/usr/bin/korvel-cli";
+  facts.programPath = "/usr/libexec/korvel/korvel-icmp-socket";
   facts.fileNetRaw = FileNetRaw::Absent;
   facts.pingGroups = GroupRange{1, 0};
   facts.groups = {1000, 24, 27};
@@ -34,7 +34,7 @@ TEST(IcmpAccessAdviceTest, AProgramWithoutCapabilityIsToldTheSetcapForItsOwnFile
                                "1 0" + text::kIcmpPingGroupsOutsideEnd + "; " +
                                text::kIcmpNoNetRaw + text::kIcmpSystemSays +
                                "Permission denied; Operation not permitted");
-  EXPECT_EQ(advice.remedy, setcapFor("/usr/bin/korvel-cli"));
+  EXPECT_EQ(advice.remedy, setcapFor("/usr/libexec/korvel/korvel-icmp-socket"));
 }
 
 TEST(IcmpAccessAdviceTest, ThePathInTheCommandSurvivesTheShell) {
@@ -59,7 +59,7 @@ TEST(IcmpAccessAdviceTest, WhereSetcapCannotHelpThePingSocketsAreOpened) {
   facts = debianUser();
   facts.programPath.clear();
   facts.fileNetRaw = FileNetRaw::Unknown;
-  EXPECT_EQ(adviseIcmpAccess(facts).remedy, sysctl) << "program's path unknown";
+  EXPECT_EQ(adviseIcmpAccess(facts).remedy, sysctl) << "no helper installed";
 
   facts = debianUser();
   facts.boundingSetHasNetRaw = false;
@@ -115,7 +115,7 @@ TEST(IcmpAccessAdviceTest, AnUnreadableRangeStillLeavesTheSetcap) {
   const auto advice = adviseIcmpAccess(facts);
   EXPECT_THAT(advice.reason,
               StartsWith(std::string(text::kIcmpReasonPrefix) + text::kIcmpPingRefused + "; "));
-  EXPECT_EQ(advice.remedy, setcapFor("/usr/bin/korvel-cli"));
+  EXPECT_EQ(advice.remedy, setcapFor("/usr/libexec/korvel/korvel-icmp-socket"));
 }
 
 TEST(IcmpAccessAdviceTest, TheSystemsTextsAreGivenOnce) {

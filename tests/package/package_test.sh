@@ -2,8 +2,10 @@
 # Makes korvel_<version>_amd64.deb with scripts/package and checks it: its contents and control
 # data, the desktop entry and the metainfo with their validators, each manual page rendered,
 # lintian without errors (its warnings are printed), the bash completion against the packed
-# korvel-cli, and the postinst: it grants cap_net_raw on an unpacked tree, and where no
-# capability can be set it still succeeds and says what to do.
+# korvel-cli, and the postinst: it gives cap_net_raw to the ICMP helper alone on an unpacked tree,
+# and where no capability can be set it still succeeds and says what to do. Then, as an ordinary
+# user (uid 1000) in a namespace with ping sockets closed, korvel-cli of that tree reads a device
+# through the helper, and a Qt plugin of that user's, loaded by korvel, finds no capability.
 #
 # usage: package_test.sh REPOSITORY WORKDIR
 set -euo pipefail
@@ -33,6 +35,8 @@ for program in korvel korvel-cli korvel-devsim; do
   expect_file /usr/bin/$program -rwxr-xr-x
   expect_file /usr/share/man/man1/$program.1.gz -rw-r--r--
 done
+helper=/usr/libexec/korvel/korvel-icmp-socket
+expect_file $helper -rwxr-xr-x
 for size in 16 22 24 32 48 64 128 256; do
   expect_file /usr/share/icons/hicolor/${size}x$size/apps/korvel.png -rw-r--r--
 done
@@ -43,8 +47,9 @@ for file in /usr/share/icons/hicolor/scalable/apps/korvel.svg \
   /usr/share/doc/korvel/copyright /usr/share/doc/korvel/changelog.gz; do
   expect_file "$file" -rw-r--r--
 done
-outside=$(awk '{print $3}' <<<"$contents" | grep -vx '\./\(usr/\(\(bin\|share\)\(/.*\)\?\)\?\)\?' || true)
-[[ -z $outside ]] || fail "files outside /usr/bin and /usr/share: $outside"
+outside=$(awk '{print $3}' <<<"$contents" |
+  grep -vx '\./\(usr/\(\(bin\|share\|libexec\|libexec/korvel\)\(/.*\)\?\)\?\)\?' || true)
+[[ -z $outside ]] || fail "files outside /usr/bin, /usr/share and /usr/libexec/korvel: $outside"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == korvel && $(field Version) == "$version" && $(field Architecture) == amd64 ]] ||
@@ -58,8 +63,8 @@ grep -q 'lib\(asan\|ubsan\)' <<<"$depends" && fail "Depends names a sanitizer: $
 tree=$work/tree
 dpkg-deb -R "$deb" "$tree"
 [[ $(stat -c %a "$tree/DEBIAN/postinst") == 755 ]] || fail "postinst is not executable"
-for program in korvel korvel-cli korvel-devsim; do
-  binary=$tree/usr/bin/$program
+for binary in "$tree"/usr/bin/{korvel,korvel-cli,korvel-devsim} "$tree$helper"; do
+  program=${binary##*/}
   file -b "$binary" | grep -q ', stripped' || fail "$program is not stripped"
   if readelf -d "$binary" | grep -q 'NEEDED.*\(asan\|ubsan\)'; then fail "$program has sanitizers"; fi
   readelf -d "$binary" | grep -q 'BIND_NOW' || fail "$program is not linked with -z now"
@@ -141,11 +146,9 @@ fi
 if ! out=$(DPKG_ROOT=$tree sh "$tree/DEBIAN/postinst" configure 2>&1); then
   fail "postinst configure failed: $out"
 fi
-for program in korvel korvel-cli; do
-  getcap "$tree/usr/bin/$program" | grep -q 'cap_net_raw[=+]ep' ||
-    fail "postinst left $program without cap_net_raw: $(getcap "$tree/usr/bin/$program") $out"
-done
-[[ -z $(getcap "$tree/usr/bin/korvel-devsim") ]] || fail "postinst gave korvel-devsim a capability"
+granted=$(getcap -r "$tree" 2>/dev/null)
+[[ $granted == "$tree$helper cap_net_raw=ep" ]] ||
+  fail "after the postinst not only the helper holds cap_net_raw: $granted $out"
 [[ -z $out ]] || fail "postinst spoke although it could set the capabilities: $out"
 
 # A file system that holds no capabilities, and a system without setcap: the installation still
@@ -166,6 +169,11 @@ for situation in no-capabilities no-setcap; do
 done
 echo "postinst where capabilities cannot be set:"
 echo "$out"
+
+# --- as an ordinary user, with the capability back where the postinst puts it ---
+DPKG_ROOT=$tree sh "$tree/DEBIAN/postinst" configure
+"$repo/tests/package/unprivileged_user_check.sh" "$tree" "$repo" "$work/user" ||
+  fail "the installed tree as an ordinary user"
 
 ((failures == 0)) || { echo "$failures failures" >&2; exit 1; }
 echo "package checks passed"

@@ -30,7 +30,7 @@ struct IcmpAccessFacts {
   bool processHasNetRaw = false;     // effective in the calling thread
   bool boundingSetHasNetRaw = true;  // else no exec can give it
   bool noNewPrivileges = false;      // exec gives no file capabilities
-  std::string programPath;           // the executable's real path; empty when unknown
+  std::string programPath;           // the ICMP helper's real path; empty when there is none
   FileNetRaw fileNetRaw = FileNetRaw::Unknown;
   bool fileOnNoSuidMount = false;        // file capabilities are ignored there
   std::optional<GroupRange> pingGroups;  // net.ipv4.ping_group_range, when readable

@@ -17,7 +17,9 @@
 
 #include "common/texts.h"
 #include "link/icmp/icmp_echo_packet.h"
+#include "link/icmp/icmp_reply_filter.h"
 #include "link/icmp/linux_icmp_access_facts.h"
+#include "link/icmp/linux_icmp_helper.h"
 
 namespace korvel {
 
@@ -36,9 +38,9 @@ EchoFailure echoFailure(int code, std::string detail) {
 }
 
 // Both sockets refused: say what stands in the way here and the fix that applies.
-EchoFailure refusalWithAdvice(int pingError, int rawError) {
+EchoFailure refusalWithAdvice(const std::string& helperPath, int pingError, int rawError) {
   const auto advice =
-      adviseIcmpAccess(readIcmpAccessFacts(errorText(pingError), errorText(rawError)));
+      adviseIcmpAccess(readIcmpAccessFacts(helperPath, errorText(pingError), errorText(rawError)));
   return {EchoFailureKind::NotPermitted, rawError, advice.reason, advice.remedy};
 }
 
@@ -74,38 +76,42 @@ std::optional<std::uint16_t> bindPingSocket(int fd) {
   return ntohs(local.sin_port);
 }
 
-// A raw socket gets a copy of every ICMP message of the host; let only echo replies through.
-bool passOnlyEchoReplies(int fd) {
-  icmp_filter filter{};
-  filter.data = ~(1U << ICMP_ECHOREPLY);
-  return ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
-}
-
 std::uint16_t randomIdentifier() {
   std::random_device source;
   return static_cast<std::uint16_t>(source());
 }
 
-std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailure& failure) {
+EchoFailure setupFailure(int error) {
+  return echoFailure(error, text::kIcmpSocketSetupFailed + errorText(error));
+}
+
+// `identifier`: the one a raw socket's filter already lets through; for a ping socket the
+// kernel's.
+std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind,
+                                          std::optional<std::uint16_t> identifier,
+                                          EchoFailure& failure) {
   SocketGuard socket(fd);
   if (!setIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
       !setIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DO)) {
-    const int error = errno;
-    failure = echoFailure(error, text::kIcmpSocketSetupFailed + errorText(error));
+    failure = setupFailure(errno);
     return nullptr;
   }
-  std::optional<std::uint16_t> identifier;
-  if (kind == IcmpSocketKind::Ping) {
-    identifier = bindPingSocket(fd);
-  } else if (passOnlyEchoReplies(fd)) {
-    identifier = randomIdentifier();
-  }
+  if (kind == IcmpSocketKind::Ping) identifier = bindPingSocket(fd);
   if (!identifier) {
-    const int error = errno;
-    failure = echoFailure(error, text::kIcmpSocketSetupFailed + errorText(error));
+    failure = setupFailure(errno);
     return nullptr;
   }
   return std::make_unique<LinuxEchoChannel>(socket.release(), kind, *identifier);
+}
+
+std::unique_ptr<EchoChannel> setUpOwnRawChannel(int fd, EchoFailure& failure) {
+  SocketGuard socket(fd);
+  const std::uint16_t identifier = randomIdentifier();
+  if (const int error = restrictToEchoReplies(fd, identifier); error != 0) {
+    failure = setupFailure(error);
+    return nullptr;
+  }
+  return setUpChannel(socket.release(), IcmpSocketKind::Raw, identifier, failure);
 }
 
 // Milliseconds for poll, rounded up so that a wake-up never comes before the deadline.
@@ -215,19 +221,30 @@ std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, Ipv4Addre
   return reply->data;
 }
 
+LinuxEchoService::LinuxEchoService() : LinuxEchoService(installedIcmpHelperPath()) {}
+
+LinuxEchoService::LinuxEchoService(std::string icmpHelperPath)
+    : icmpHelperPath_(std::move(icmpHelperPath)) {}
+
 std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
   if (const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
-    return setUpChannel(fd, IcmpSocketKind::Ping, failure);
+    return setUpChannel(fd, IcmpSocketKind::Ping, std::nullopt, failure);
   }
   // Any reason the ping socket is refused (usually a group outside ping_group_range) leaves the
   // raw socket worth a try; when that fails too, its error is the one that decides.
   const int pingError = errno;
   if (const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
-    return setUpChannel(fd, IcmpSocketKind::Raw, failure);
+    return setUpOwnRawChannel(fd, failure);
   }
-  const int rawError = errno;
+  int rawError = errno;
+  if (isRefusal(rawError) && !icmpHelperPath_.empty()) {
+    const std::uint16_t identifier = randomIdentifier();
+    const HelperSocket handed = icmpSocketFromHelper(icmpHelperPath_, identifier);
+    if (handed.fd >= 0) return setUpChannel(handed.fd, IcmpSocketKind::Raw, identifier, failure);
+    rawError = handed.error;
+  }
   failure = isRefusal(rawError)
-                ? refusalWithAdvice(pingError, rawError)
+                ? refusalWithAdvice(icmpHelperPath_, pingError, rawError)
                 : echoFailure(rawError, text::kIcmpSocketFailed + errorText(rawError));
   return nullptr;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/bytes.h"
@@ -12,8 +13,8 @@
 namespace korvel {
 
 // A ping socket needs no privilege but the group's entry in net.ipv4.ping_group_range; the kernel
-// owns its identifier and checksum. A raw socket needs CAP_NET_RAW and sees the IP header and
-// every ICMP message of the host.
+// owns its identifier and checksum. A raw socket needs CAP_NET_RAW to be opened and sees the IP
+// header; its filter lets only the echo replies of its identifier through.
 enum class IcmpSocketKind { Ping, Raw };
 
 class LinuxEchoChannel final : public EchoChannel {
@@ -56,8 +57,17 @@ class LinuxEchoChannel final : public EchoChannel {
 
 class LinuxEchoService final : public EchoService {
  public:
-  // A ping socket when the process's group may have one, else a raw socket.
+  // The helper where the installation keeps it.
+  LinuxEchoService();
+  // `icmpHelperPath`: korvel-icmp-socket, or empty for none.
+  explicit LinuxEchoService(std::string icmpHelperPath);
+
+  // A ping socket when the process's group may have one; else a raw socket of its own when the
+  // process holds CAP_NET_RAW; else one from the helper.
   std::unique_ptr<EchoChannel> open(EchoFailure& failure) override;
+
+ private:
+  std::string icmpHelperPath_;
 };
 
 }  // namespace korvel

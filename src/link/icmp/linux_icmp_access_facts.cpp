@@ -26,13 +26,6 @@ bool threadHasNetRaw() {
   return (data[CAP_TO_INDEX(CAP_NET_RAW)].effective & CAP_TO_MASK(CAP_NET_RAW)) != 0;
 }
 
-std::string executablePath() {
-  std::array<char, PATH_MAX> path{};
-  const ssize_t size = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (size <= 0 || static_cast<std::size_t>(size) >= path.size()) return {};
-  return std::string(path.data(), static_cast<std::size_t>(size));
-}
-
 FileNetRaw fileNetRawOf(const std::string& path) {
   if (path.empty()) return FileNetRaw::Unknown;
   std::array<std::uint8_t, 64> value{};
@@ -69,12 +62,13 @@ std::vector<std::uint32_t> processGroups() {
 
 }  // namespace
 
-IcmpAccessFacts readIcmpAccessFacts(std::string pingSocketError, std::string rawSocketError) {
+IcmpAccessFacts readIcmpAccessFacts(std::string helperPath, std::string pingSocketError,
+                                    std::string rawSocketError) {
   IcmpAccessFacts facts;
   facts.processHasNetRaw = threadHasNetRaw();
   facts.boundingSetHasNetRaw = ::prctl(PR_CAPBSET_READ, CAP_NET_RAW, 0, 0, 0) == 1;
   facts.noNewPrivileges = ::prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) == 1;
-  facts.programPath = executablePath();
+  facts.programPath = std::move(helperPath);
   facts.fileNetRaw = fileNetRawOf(facts.programPath);
   facts.fileOnNoSuidMount = onNoSuidMount(facts.programPath);
   facts.pingGroups = pingGroupRange();
