@@ -22,7 +22,7 @@ class MutexDeviceLock final : public DeviceLock {
 }  // namespace
 
 DeviceLocks::Result MutexDeviceLocks::take(const DeviceLockKey& key,
-                                            std::unique_ptr<DeviceLock>& lock) {
+                                           std::unique_ptr<DeviceLock>& lock) {
   // Backslashes are not allowed in a mutex's name after its namespace.
   std::wstring name = prefix_;
   for (const unsigned char c : key.text()) name += c == '\\' ? L'_' : static_cast<wchar_t>(c);

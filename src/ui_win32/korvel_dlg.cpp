@@ -325,7 +325,8 @@ void CKorvelDlg::setInfoText(const std::string& text) {
 void CKorvelDlg::showNotice(const std::string& text) {
   const HWND box = ::GetDlgItem(hwnd(), control::kInfoBox);
   std::wstring shown(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  shown.resize(static_cast<std::size_t>(::GetWindowTextW(box, shown.data(), static_cast<int>(shown.size()))));
+  shown.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(box, shown.data(), static_cast<int>(shown.size()))));
   if (!shown.empty()) shown += L"\r\n";
   shown += withWindowsLineEnds(toWide(text));
   ::SetWindowTextW(box, shown.c_str());

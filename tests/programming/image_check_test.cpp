@@ -77,8 +77,13 @@ TEST_F(ImageCheckTest, FindingsSayWhichRecordAndWhere) {
 // records of any other target too, and only the end of the image gives it its address back.
 TEST_F(ImageCheckTest, ASubordinateImageMayNotTurnToAnotherTarget) {
   for (const std::uint8_t other : {std::uint8_t{6}, kNoBusAddress}) {
-    const ImageCheck result = check(
-        ImageBuilder().address(5).data(1, payload).data(1, payload).address(other).data(12, payload).bytes());
+    const ImageCheck result = check(ImageBuilder()
+                                        .address(5)
+                                        .data(1, payload)
+                                        .data(1, payload)
+                                        .address(other)
+                                        .data(12, payload)
+                                        .bytes());
     EXPECT_EQ(result.failure, text::kFormatError) << int{other};
     EXPECT_EQ(result.failedRecord, 4u);
     EXPECT_EQ(result.failedOffset, 3u + 2 * 106);
