@@ -25,6 +25,7 @@ class QuietPanel : public OperatorPanel {
   void restoreWaitCursor() override {}
   void endWaitCursor() override {}
   void showWarning(const std::string& text) override { warnings.push_back(text); }
+  void showNotice(const std::string&) override {}  // the bench locks nothing
 
   Ipv4Address ip{127, 0, 0, 2};
   std::string path;

@@ -42,6 +42,11 @@ void CliPanel::onEvent(const ProgressEvent& event) {
       event);
 }
 
+void CliPanel::showNotice(const std::string& text) {
+  endProgress();
+  err_ << text << '\n' << std::flush;
+}
+
 void CliPanel::showWarning(const std::string& text) {
   endProgress();
   warningShown_ = true;

@@ -24,6 +24,7 @@ class CliPanel : public DevicePanel {
   void setSummaryText(const std::string& text) override { summaryText_ = text; }
   void setInfoText(const std::string& text) override;
   void showWarning(const std::string& text) override;
+  void showNotice(const std::string& text) override;
 
   void onEvent(const ProgressEvent& event) override;
 

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/ipv4_address.h"
 #include "programming/operator_panel.h"
@@ -41,6 +42,8 @@ class DevicePanel : public OperatorPanel, public ProgressObserver {
 
   // Ends whatever line the panel is drawing, so that nothing else lands on it.
   virtual void endProgress() {}
+  // The notices it kept for the device's closing line instead of showing them.
+  virtual std::vector<std::string> notices() const { return {}; }
 
  private:
   CliRequest request_;

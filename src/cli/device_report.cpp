@@ -73,23 +73,27 @@ std::string programmedLine(const RunOutcome& run, double seconds) {
 }
 
 std::string leftBehindLine(const DeviceResult& result) {
-  if (result.outcome.succeeded() || !result.run.subordinateLeftAtProgrammingAddress) return {};
+  if (!result.run.subordinateLeftAtProgrammingAddress) return {};
   return "The subordinate was left at the programming address 254 without its own address given "
          "back\n";
 }
 
 std::string finishedLine(const DeviceResult& result) {
   const std::string address = result.address.dotted() + ": ";
-  if (result.outcome.succeeded()) return address + programmedLine(result.run, result.seconds);
-  const std::string done = " after " + std::to_string(result.bytesDone) + " bytes in " +
-                           oneDecimal(result.seconds) + " s";
+  std::string notices;
+  for (const std::string& notice : result.notices) notices += address + notice + "\n";
   const std::string leftBehind = leftBehindLine(result);
   const std::string ending = leftBehind.empty() ? "" : address + leftBehind;
-  if (result.outcome.kind == OutcomeKind::Interrupted) {
-    return address + "interrupted" + done + "\n" + ending;
+  if (result.outcome.succeeded()) {
+    return notices + address + programmedLine(result.run, result.seconds) + ending;
   }
-  return address + "failed (" + std::string(outcomeName(result.outcome.kind)) + ")" + done + ": " +
-         indentedMessage(result.outcome.text) + "\n" + ending;
+  const std::string done = " after " + std::to_string(result.bytesDone) + " bytes in " +
+                           oneDecimal(result.seconds) + " s";
+  if (result.outcome.kind == OutcomeKind::Interrupted) {
+    return notices + address + "interrupted" + done + "\n" + ending;
+  }
+  return notices + address + "failed (" + std::string(outcomeName(result.outcome.kind)) + ")" +
+         done + ": " + indentedMessage(result.outcome.text) + "\n" + ending;
 }
 
 std::string resultTable(const std::vector<DeviceResult>& results) {

@@ -12,11 +12,12 @@ namespace korvel {
 std::string programmedLine(const RunOutcome& run, double seconds);
 
 // The line (or lines: a message of several lines is indented after its first) that says how one
-// device among many came out, its address first; then the line of leftBehindLine(), if any.
+// device among many came out, its address first, after the run's notices; then the line of
+// leftBehindLine(), if any.
 std::string finishedLine(const DeviceResult& result);
 
-// For a run that ended, failed or interrupted, with its subordinate possibly still at the
-// programming bus address: the line that tells the operator so. Empty otherwise.
+// For a run that ended in any way with its subordinate possibly still at the programming bus
+// address: the line that tells the operator so. Empty otherwise.
 std::string leftBehindLine(const DeviceResult& result);
 
 // One row per device under a heading: address, board id, serial, outcome, bytes, seconds; each

@@ -40,6 +40,7 @@ DeviceResult DeviceRun::program() {
   const auto start = environment_.now();
   result_.outcome = programmer_.programDevice();
   result_.run = programmer_.lastRun();
+  result_.notices = panel_->notices();
   // The link's socket goes back now: many runs at once should not hold many idle sockets.
   programmer_.closeLink();
   panel_->endProgress();

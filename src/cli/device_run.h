@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "cli/cli_environment.h"
 #include "cli/cli_panel.h"
@@ -25,6 +27,8 @@ struct DeviceResult {
   // Data bytes the device (or its subordinate) took, also of a run that failed on the way.
   std::uint64_t bytesDone = 0;
   double seconds = 0;
+  // Lines for the operator that the run's panel kept back (see DevicePanel::notices).
+  std::vector<std::string> notices;
 };
 
 // One device's whole `program` run: its panel, its own programmer (and so its own link), and the

@@ -64,6 +64,9 @@ inline constexpr char kRecordTooLong[] = "Слишком длинная запи
 inline constexpr char kRecordExceedsPacket[] = "Запись не помещается в пакет сети";
 inline constexpr char kFileChanged[] = "Файл изменился во время прошивки";
 inline constexpr char kAnotherCopyRunning[] = "С устройством уже работает другая копия Korvel";
+// No lock against other copies could be made; the conversation goes ahead all the same.
+inline constexpr char kDeviceLockUnavailable[] =
+    "Не удалось занять устройство: другие копии Korvel не будут остановлены";
 // A run stopped from outside; no message box shows it, only the command line stops runs.
 inline constexpr char kRunInterrupted[] = "Прошивка прервана";
 

@@ -86,7 +86,9 @@ DeviceAnswer SimulatedDevice::respond(ByteView request) {
   } else {
     reply = act(frame, faults);
   }
-  if (reply && faults.status) reply->status = *faults.status;
+  // A repeat gets the first answer again: the device has done what it was asked, and saying
+  // otherwise now would make the program send it once more.
+  if (reply && faults.status && !repeated) reply->status = *faults.status;
   if (!reply) {
     logExchange(frame, faults, bootMonitor, repeated, std::nullopt, answer);
     return answer;

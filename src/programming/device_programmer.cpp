@@ -90,6 +90,7 @@ Outcome DeviceProgrammer::queryDeviceInfo() {
     panel_.setInfoText(outcome.text);
   } else {
     outcome = askDeviceInfo();
+    if (lock.unguarded()) panel_.showNotice(text::kDeviceLockUnavailable);
   }
   report(Finished{outcome});
   return outcome;

@@ -81,6 +81,9 @@ class DeviceProgrammer {
   // Each information query and run holds the device's lock from these for its length; without
   // them (the default) nothing is locked.
   void setDeviceLocks(DeviceLocks* locks) { locks_ = locks; }
+  // The interface the device is reached by, as far as the lock is concerned: one address behind
+  // two interfaces is two devices. Empty (the default): whichever the routing table picks.
+  void setInterfaceName(std::string name) { interfaceName_ = std::move(name); }
   // Device texts pass through this before they are shown (the command line escapes controls).
   void setDeviceTextFilter(std::function<std::string(std::string)> filter) {
     deviceTextFilter_ = std::move(filter);
@@ -139,6 +142,7 @@ class DeviceProgrammer {
   std::unique_ptr<EchoLink> link_;
   ResendRing ring_;
   DeviceLocks* locks_ = nullptr;
+  std::string interfaceName_;
   std::unique_ptr<DeviceLock> heldLock_;
   int lockDepth_ = 0;
   std::function<std::string(std::string)> deviceTextFilter_;
@@ -159,8 +163,8 @@ class DeviceProgrammer::DeviceLockScope {
  public:
   explicit DeviceLockScope(DeviceProgrammer& programmer) : programmer_(programmer) {
     if (programmer_.lockDepth_++ == 0 && programmer_.locks_) {
-      busy_ = programmer_.locks_->take(programmer_.panel_.ipAddress(), programmer_.heldLock_) ==
-              DeviceLocks::Result::Busy;
+      const DeviceLockKey key{programmer_.panel_.ipAddress(), programmer_.interfaceName_};
+      result_ = programmer_.locks_->take(key, programmer_.heldLock_);
     }
   }
   ~DeviceLockScope() {
@@ -170,11 +174,13 @@ class DeviceProgrammer::DeviceLockScope {
   DeviceLockScope& operator=(const DeviceLockScope&) = delete;
 
   // Another copy of the program works with the device.
-  bool busy() const { return busy_; }
+  bool busy() const { return result_ == DeviceLocks::Result::Busy; }
+  // No lock could be made: the conversation goes ahead unguarded.
+  bool unguarded() const { return result_ == DeviceLocks::Result::Unavailable; }
 
  private:
   DeviceProgrammer& programmer_;
-  bool busy_ = false;
+  DeviceLocks::Result result_ = DeviceLocks::Result::Taken;
 };
 
 }  // namespace korvel

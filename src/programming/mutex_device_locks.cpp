@@ -21,11 +21,14 @@ class MutexDeviceLock final : public DeviceLock {
 
 }  // namespace
 
-DeviceLocks::Result MutexDeviceLocks::take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) {
-  const std::string dotted = address.dotted();
-  const std::wstring name = prefix_ + std::wstring(dotted.begin(), dotted.end());
+DeviceLocks::Result MutexDeviceLocks::take(const DeviceLockKey& key,
+                                           std::unique_ptr<DeviceLock>& lock) {
+  // Backslashes are not allowed in a mutex's name after its namespace.
+  std::wstring name = prefix_;
+  for (const unsigned char c : key.text()) name += c == '\\' ? L'_' : static_cast<wchar_t>(c);
   const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-  if (!mutex) return Result::Unavailable;
+  // Another user's mutex that we may not open is held by that user's copy.
+  if (!mutex) return ::GetLastError() == ERROR_ACCESS_DENIED ? Result::Busy : Result::Unavailable;
   switch (::WaitForSingleObject(mutex, 0)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:

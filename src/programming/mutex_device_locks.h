@@ -6,7 +6,8 @@
 
 namespace korvel {
 
-// Named mutexes, one per device address. The system hands a mutex whose owner died to the next
+// Named mutexes, one per device, in the global namespace so that every session of the machine
+// sees the same ones. The system hands a mutex whose owner died to the next
 // one who asks (as abandoned), so a lock of a process that died is taken over.
 class MutexDeviceLocks final : public DeviceLocks {
  public:
@@ -14,7 +15,7 @@ class MutexDeviceLocks final : public DeviceLocks {
   explicit MutexDeviceLocks(std::wstring prefix = L"Global\\Korvel.Device.")
       : prefix_(std::move(prefix)) {}
 
-  Result take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) override;
+  Result take(const DeviceLockKey& key, std::unique_ptr<DeviceLock>& lock) override;
 
  private:
   std::wstring prefix_;

@@ -38,6 +38,9 @@ class OperatorPanel {
 
   // Modal, OK only, warning icon, the application's name as caption.
   virtual void showWarning(const std::string& text) = 0;
+  // One line the operator should read but need not answer, shown after the information (the
+  // window adds it to the information box).
+  virtual void showNotice(const std::string& text) = 0;
 };
 
 }  // namespace korvel

@@ -56,7 +56,7 @@ class DeviceProgrammer::Run {
   // Gives the subordinate back the address it was prepared at; what stopped that, or nothing.
   std::optional<OutcomeKind> restoreAddress() {
     const auto prepared = router_.preparedAddress();
-    if (router_.busAddress() == kNoBusAddress || !prepared || !preparedOk_) return std::nullopt;
+    if (!prepared || !preparedOk_) return std::nullopt;
     programmer_.report(PhaseStarted{Phase::Restoring});
     if (programmer_.restoreSubordinateAddress(*prepared, savedValue_)) return std::nullopt;
     if (programmer_.stopRequested()) return OutcomeKind::Interrupted;
@@ -140,6 +140,7 @@ Outcome DeviceProgrammer::programDevice() {
   // The run goes on whatever the query found: the run has its own checks, and the query's
   // text is all the operator needs from it.
   (void)askDeviceInfo();
+  if (lock.unguarded()) panel_.showNotice(text::kDeviceLockUnavailable);
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
   const Outcome outcome = runImage();
@@ -172,7 +173,12 @@ Outcome DeviceProgrammer::runImage() {
   ring_.forgetEarlierRecords();
   Run run(*this, *image, check);
   if (auto failure = run.deliverImage()) return outcomeOf(*failure);
-  const auto restoreFailure = run.restoreAddress();
+  auto restoreFailure = run.restoreAddress();
+  // Nothing is done while the subordinate waits at the programming address.
+  if (!restoreFailure && lastRun_.subordinateLeftAtProgrammingAddress) {
+    panel_.showWarning(text::kRestoreFailed);
+    restoreFailure = OutcomeKind::RestoreFailed;
+  }
   lastRun_.succeeded = !restoreFailure;
   lastRun_.records = check.records;
   lastRun_.dataRecords = check.dataRecords;

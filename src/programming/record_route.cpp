@@ -6,6 +6,14 @@ namespace korvel {
 
 RecordStep RecordRouter::take(const ImageRecord& record) {
   if (const auto* address = std::get_if<AddressRecord>(&record)) {
+    // The prepared subordinate sits at the programming address, where it takes every record
+    // sent on the bus: records meant for another target would go into it, and its own address
+    // would never be given back.
+    if (preparedAddress_ && address->address != *preparedAddress_) {
+      RecordStep step;
+      step.failure = OutcomeKind::FileFormat;
+      return step;
+    }
     busAddress_ = address->address;
     return {};
   }

@@ -316,6 +316,8 @@ void CKorvelDlg::setInfoText(const std::string& text) {
   infoBox_->setPlainText(shown);
 }
 
+void CKorvelDlg::showNotice(const std::string& text) { infoBox_->appendPlainText(toQString(text)); }
+
 void CKorvelDlg::setProgressRange(std::int64_t lower, std::int64_t upper) {
   const std::int64_t widest = std::max(std::llabs(lower), std::llabs(upper));
   progressDivisor_ = 1 + widest / std::numeric_limits<int>::max();

@@ -63,6 +63,7 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
   void restoreWaitCursor() override;
   void endWaitCursor() override;
   void showWarning(const std::string& text) override;
+  void showNotice(const std::string& text) override;
 
   // A control by its number (control::kExit, ...), or null.
   QWidget* control(int id) const;

@@ -322,6 +322,16 @@ void CKorvelDlg::setInfoText(const std::string& text) {
   ::SetDlgItemTextW(hwnd(), control::kInfoBox, withWindowsLineEnds(toWide(text)).c_str());
 }
 
+void CKorvelDlg::showNotice(const std::string& text) {
+  const HWND box = ::GetDlgItem(hwnd(), control::kInfoBox);
+  std::wstring shown(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+  shown.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(box, shown.data(), static_cast<int>(shown.size()))));
+  if (!shown.empty()) shown += L"\r\n";
+  shown += withWindowsLineEnds(toWide(text));
+  ::SetWindowTextW(box, shown.c_str());
+}
+
 void CKorvelDlg::setProgressRange(std::int64_t lower, std::int64_t upper) {
   const std::int64_t widest = std::max(std::llabs(lower), std::llabs(upper));
   progressDivisor_ = 1 + widest / std::numeric_limits<int>::max();

@@ -53,6 +53,7 @@ class CKorvelDlg : public DialogWindow, public OperatorPanel {
   void restoreWaitCursor() override;
   void endWaitCursor() override;
   void showWarning(const std::string& text) override;
+  void showNotice(const std::string& text) override;
 
   bool isRunning() const { return conversations_ > 0; }
   DeviceProgrammer& programmer() { return *programmer_; }

@@ -177,6 +177,25 @@ TEST_F(BusSubordinateTest, ARecordFrameSentAgainIsNotKeptTwice) {
   EXPECT_EQ(sub().programmedData, data);
 }
 
+// A status fault on the answer to a repeat would say "not done" about a record the subordinate
+// already keeps, and the program would rightly send it once more: the device, not the program,
+// would then hold it twice. The repeat gets the first answer; a refused first answer stays one.
+TEST_F(BusSubordinateTest, ARepeatIsAnsweredAsTheFirstTimeWhateverTheStatusFault) {
+  prepare();
+  const Bytes data = samplePayload(64, 3);
+  const Bytes request = busRecord(0x21, data, sequence++);
+  ask(request);
+  device.faults().answerStatus(0, {FaultMatch::Target::BusRecord});
+  EXPECT_EQ(ask(request)[12], 1u);
+  EXPECT_TRUE(device.log().back().repeated);
+
+  const Bytes refused = busRecord(0x21, samplePayload(64, 4), sequence++);
+  EXPECT_EQ(ask(refused)[12], 0u);
+  device.faults().clear();
+  EXPECT_EQ(ask(refused)[12], 0u);
+  EXPECT_EQ(sub().programmedData, data);
+}
+
 TEST_F(BusSubordinateTest, TheRestorePutsTheSubordinateBackWithTheValueHandedBack) {
   prepare();
   record(0x21, samplePayload(10, 1));

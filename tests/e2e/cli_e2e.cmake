@@ -18,7 +18,8 @@ korvel_warnings(e2e_json_schema_check)
 # The subordinate runs take about eight seconds of the device's own fixed pauses.
 foreach(case info program-device program-subordinate via-boot-refused precheck-truncated
         precheck-bad-marker precheck-type-13 precheck-too-long-late precheck-sub-bad-late
-        route-mtu rewritten-file two-runs long-name device-controls many-devices interrupt
+        precheck-sub-turns-late precheck-sub-leaves-late
+        route-mtu rewritten-file two-runs two-users two-namespaces long-name device-controls many-devices interrupt
         json-info json-program-device json-program-subordinate trace-rejected trace-timeout
         log-file)
   add_test(NAME e2e_cli_${case}

@@ -5,7 +5,8 @@
 # usage: cli_e2e.sh CASE KORVEL_CLI KORVEL_DEVSIM E2E_CLI_FIXTURE
 #   CASE: info | program-device | program-subordinate | via-boot-refused |
 #         precheck-truncated | precheck-bad-marker | precheck-type-13 | precheck-too-long-late |
-#         precheck-sub-bad-late | route-mtu | rewritten-file | two-runs | long-name |
+#         precheck-sub-bad-late | precheck-sub-turns-late | precheck-sub-leaves-late | route-mtu |
+#         rewritten-file | two-runs | two-users | two-namespaces | long-name |
 #         device-controls | many-devices | interrupt | json-info | json-program-device |
 #         json-program-subordinate | trace-rejected | trace-timeout | log-file
 #
@@ -215,24 +216,59 @@ case $case_name in
     [[ -z $(log_lines raw-record) ]] || fail "a record of the changed file reached the device: $(cat "$log")"
     ;;
 
-  two-runs)
-    # A second copy at the same device is refused at once; the first goes on undisturbed.
+  two-runs | two-users)
+    # A second copy at the same device is refused at once, whoever runs it; the first goes on
+    # undisturbed. The users' own folders, one of them squatted by a third user, play no part.
     "$fixture" image "$work/device.qlxfw" "$work/device.data"
-    lock=$XDG_RUNTIME_DIR/korvel/device-$device.lock
+    first=() second=()
+    if [[ $case_name == two-users ]]; then
+      chmod 755 "$work" && chmod 644 "$work/device.qlxfw"
+      mkdir -m 777 "$work/squat" "$work/squat/korvel" && chown 1002:1002 "$work/squat/korvel"
+      export XDG_RUNTIME_DIR=$work/squat
+      first=(setpriv --reuid 1000 --regid 1000 --clear-groups)
+      second=(setpriv --reuid 1001 --regid 1001 --clear-groups)
+    fi
+    touch "$work/started"
     run_next_to_devsim -- bash -c '
-      "$1" program "$2" --ip "$3" --login admin --password admin >/dev/null 2>"$5" & first=$!
+      first=(${1}) second=(${2}); shift 2
+      "${first[@]}" "$1" program "$2" --ip "$3" --login admin --password admin >/dev/null 2>"$4" &
+      pid=$!
       for ((i = 0; i < 200; ++i)); do
-        [[ -e $4 ]] && ! flock -n "$4" true && break
+        grep -q "@korvel/device/$3\$" /proc/net/unix && break
         sleep 0.02
       done
       status=0
-      "$1" program "$2" --ip "$3" --login admin --password admin || status=$?
-      wait "$first" || exit 3
-      exit "$status"' two "$cli" "$work/device.qlxfw" "$device" "$lock" "$work/first.err"
+      "${second[@]}" "$1" program "$2" --ip "$3" --login admin --password admin || status=$?
+      wait "$pid" || exit 3
+      exit "$status"' two "${first[*]}" "${second[*]}" "$cli" "$work/device.qlxfw" "$device" \
+      "$work/first.err"
     expect_status 1
     expect_text_on_stderr another-copy
     grep -q '^Programmed ' "$work/first.err" || fail "the first run did not finish"
     expect_same "$dumps/$device.bin" "$work/device.data" "the device's programmed bytes"
+    left=$(find "$work/squat" "${TMPDIR:-/tmp}" -maxdepth 3 -name "device-$device.lock" \
+      -newer "$work/started" 2>/dev/null || true)
+    [[ -z $left ]] || fail "lock files were left: $left"
+    ;;
+
+  two-namespaces)
+    # One address in two network namespaces is two devices: both runs go through at once.
+    "$fixture" image "$work/sub.qlxfw" "$work/sub.data" "$sub_home"
+    pids=()
+    for n in 1 2; do
+      mkdir "$work/ns$n"
+      "$with_devsim" --devsim "$devsim" --dump-dir "$work/ns$n" --log "$work/ns$n/devsim.jsonl" \
+        --subordinate "$sub_home" -- "$cli" program "$work/sub.qlxfw" "${credentials[@]}" \
+        >/dev/null 2>"$work/ns$n.err" &
+      pids+=($!)
+    done
+    for n in 1 2; do
+      status=0
+      wait "${pids[n - 1]}" || status=$?
+      ((status != 77)) || exit 77
+      ((status == 0)) || { cat "$work/ns$n.err" >&2; fail "the run in namespace $n exited $status"; }
+      expect_same "$work/ns$n/$device-sub$sub_home.bin" "$work/sub.data" "namespace $n's subordinate"
+    done
     ;;
 
   long-name)

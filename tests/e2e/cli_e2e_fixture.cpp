@@ -59,7 +59,7 @@ std::optional<korvel::Bytes> brokenImage(const std::string& kind) {
   using korvel::ImageBuilder;
   using korvel::samplePayload;
   ImageBuilder image;
-  const bool subordinate = kind == "sub-bad-late";
+  const bool subordinate = kind.starts_with("sub-");
   image.name("BROKEN").version(1, 0);
   if (subordinate) image.address(5);
   for (std::uint32_t i = 0; i < 4; ++i) image.data(12, samplePayload(200, i));
@@ -71,7 +71,10 @@ std::optional<korvel::Bytes> brokenImage(const std::string& kind) {
   if (kind == "bad-marker") return image.raw({0x42}).bytes();
   if (kind == "type-13") return image.data(13, samplePayload(200, 9)).bytes();
   if (kind == "too-long-late") return image.data(12, samplePayload(65496, 9)).bytes();
-  if (subordinate) return image.raw({0xDD, 0xEF, 1, 2}).bytes();
+  // Records for another target would go into the subordinate waiting at 254.
+  if (kind == "sub-turns-late") return image.address(6).data(12, samplePayload(200, 9)).bytes();
+  if (kind == "sub-leaves-late") return image.address(255).bytes();
+  if (kind == "sub-bad-late") return image.raw({0xDD, 0xEF, 1, 2}).bytes();
   return std::nullopt;
 }
 

@@ -35,8 +35,8 @@ TEST_F(ImageCheckTest, CountsRecordsAndBytesAndNamesTheTarget) {
   EXPECT_EQ(result.dataBytes, 150u);
   EXPECT_EQ(result.target, kNoBusAddress);
 
-  // The target is the one at the first data record, whatever comes after it.
-  result = check(ImageBuilder().address(4).data(1, payload).address(255).data(12, payload).bytes());
+  // The target is the one at the first data record; naming it again changes nothing.
+  result = check(ImageBuilder().address(4).data(1, payload).address(4).data(12, payload).bytes());
   EXPECT_FALSE(result.failure);
   EXPECT_EQ(result.target, 4);
 
@@ -73,6 +73,27 @@ TEST_F(ImageCheckTest, FindingsSayWhichRecordAndWhere) {
   EXPECT_EQ(result.failedRecord, 2u);
 }
 
+// Once a subordinate took a record it sits at the programming address, where it would take the
+// records of any other target too, and only the end of the image gives it its address back.
+TEST_F(ImageCheckTest, ASubordinateImageMayNotTurnToAnotherTarget) {
+  for (const std::uint8_t other : {std::uint8_t{6}, kNoBusAddress}) {
+    const ImageCheck result = check(ImageBuilder()
+                                        .address(5)
+                                        .data(1, payload)
+                                        .data(1, payload)
+                                        .address(other)
+                                        .data(12, payload)
+                                        .bytes());
+    EXPECT_EQ(result.failure, text::kFormatError) << int{other};
+    EXPECT_EQ(result.failedRecord, 4u);
+    EXPECT_EQ(result.failedOffset, 3u + 2 * 106);
+  }
+  // An image for the device itself may still turn to a subordinate, and back.
+  EXPECT_FALSE(
+      check(ImageBuilder().data(12, payload).address(5).data(1, payload).address(255).bytes())
+          .failure);
+}
+
 TEST_F(ImageCheckTest, TheRouterDecidesPathAndPreparationOnce) {
   RecordRouter router(false);
   DataRecord data{12, 100, payload};
@@ -90,10 +111,10 @@ TEST_F(ImageCheckTest, TheRouterDecidesPathAndPreparationOnce) {
   RecordRouter bus(false);
   bus.take(AddressRecord{6});
   EXPECT_EQ(bus.take(data).prepare, Preparation::PrepareSubordinate);
-  bus.take(AddressRecord{8});
-  bus.take(data);
+  EXPECT_EQ(bus.take(AddressRecord{6}).failure, std::nullopt);
+  EXPECT_EQ(bus.take(AddressRecord{8}).failure, OutcomeKind::FileFormat);
   EXPECT_EQ(bus.preparedAddress(), 6);
-  EXPECT_EQ(bus.busAddress(), 8);
+  EXPECT_EQ(bus.busAddress(), 6);
 }
 
 TEST(DigestTrailTest, KeepsEveryPointUntilFullThenEveryOtherOne) {

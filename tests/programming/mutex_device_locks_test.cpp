@@ -22,7 +22,7 @@ DeviceLocks::Result takeOnAnotherThread(MutexDeviceLocks& locks, Ipv4Address add
   DeviceLocks::Result result = DeviceLocks::Result::Unavailable;
   std::thread([&] {
     std::unique_ptr<DeviceLock> lock;
-    result = locks.take(address, lock);
+    result = locks.take({address}, lock);
   }).join();
   return result;
 }
@@ -30,7 +30,7 @@ DeviceLocks::Result takeOnAnotherThread(MutexDeviceLocks& locks, Ipv4Address add
 TEST(MutexDeviceLocksTest, OneHolderPerDeviceUntilItLetsGo) {
   MutexDeviceLocks locks(testPrefix());
   std::unique_ptr<DeviceLock> held;
-  ASSERT_EQ(locks.take(kDevice, held), DeviceLocks::Result::Taken);
+  ASSERT_EQ(locks.take({kDevice}, held), DeviceLocks::Result::Taken);
   EXPECT_EQ(takeOnAnotherThread(locks, kDevice), DeviceLocks::Result::Busy);
   EXPECT_EQ(takeOnAnotherThread(locks, kOtherDevice), DeviceLocks::Result::Taken);
   held.reset();
@@ -46,7 +46,7 @@ TEST(MutexDeviceLocksTest, ALockWhoseHolderEndedIsTakenOver) {
   }).join();
   ASSERT_NE(mutex, nullptr);
   std::unique_ptr<DeviceLock> held;
-  EXPECT_EQ(locks.take(kDevice, held), DeviceLocks::Result::Taken);
+  EXPECT_EQ(locks.take({kDevice}, held), DeviceLocks::Result::Taken);
   held.reset();
   ::CloseHandle(mutex);
 }

@@ -169,6 +169,16 @@ TEST_F(ProgrammingRunTest, AFindingAnywhereInTheImageStopsTheRunBeforeAnySend) {
            .data(0x21, samplePayload(65396, 3))
            .bytes(),
        text::kRecordTooLong},
+      // Records for another target would go into the subordinate waiting at 254.
+      {ImageBuilder()
+           .address(kSubordinate)
+           .data(0x21, records[0])
+           .address(kSubordinate + 1)
+           .data(0x21, records[1])
+           .bytes(),
+       text::kFormatError},
+      {ImageBuilder().address(kSubordinate).data(0x21, records[0]).address(255).bytes(),
+       text::kFormatError},
   };
   for (const auto& [image, failure] : cases) {
     device.log().clear();
@@ -178,19 +188,6 @@ TEST_F(ProgrammingRunTest, AFindingAnywhereInTheImageStopsTheRunBeforeAnySend) {
     expectOnlyTheInformationQuery();
   }
   EXPECT_TRUE(device.subordinate(kSubordinate)->programmedData.empty());
-}
-
-TEST_F(ProgrammingRunTest, AnAddressAfterTheFirstRecordIsCheckedOnThePathItSwitchesTo) {
-  makeRecords(2, 100);
-  // Back to the boot-monitor path: type 0x21 is refused there, before anything is sent.
-  runImage(ImageBuilder()
-               .address(kSubordinate)
-               .data(0x21, records[0])
-               .address(255)
-               .data(0x21, records[1])
-               .bytes());
-  EXPECT_EQ(panel.warnings, std::vector<std::string>{text::kUnsupportedPacketType});
-  expectOnlyTheInformationQuery();
 }
 
 TEST_F(ProgrammingRunTest, ASendRefusedForItsSizeStopsAtOnce) {
@@ -216,7 +213,7 @@ TEST_F(ProgrammingRunTest, TheRestoreGivesBackThePreparedAddress) {
   runImage(ImageBuilder()
                .address(kSubordinate)
                .data(0x21, records[0])
-               .address(9)
+               .address(kSubordinate)  // the same subordinate again changes nothing
                .data(0x21, records[1])
                .bytes());
   EXPECT_TRUE(panel.warnings.empty()) << panel.warnings.front();
@@ -429,6 +426,25 @@ TEST_F(ProgrammingRunTest, EveryRunEndsInAnOutcomeThatCarriesItsMessage) {
   panel.loginText = "оператор";
   runImage(bootImage());
   expectOutcome(OutcomeKind::CredentialsBadCharacter);
+}
+
+// Where no lock can be made at all the work goes on, and the operator is told once per
+// conversation, after the information.
+TEST_F(ProgrammingRunTest, WithoutAnyLockRunsGoAheadAndSaySo) {
+  test::RecordingLocks locks;
+  programmer.setDeviceLocks(&locks);
+  programmer.setInterfaceName("veth0");
+  makeRecords(1, 100);
+  runImage(bootImage());
+  EXPECT_EQ(locks.takenInterfaces, std::vector<std::string>{"veth0"});
+  EXPECT_TRUE(panel.notices.empty());
+
+  locks.unavailable = true;
+  device.restart();
+  runImage(bootImage());
+  expectOutcome(OutcomeKind::Done);
+  programmer.queryDeviceInfo();
+  EXPECT_EQ(panel.notices, std::vector<std::string>(2, text::kDeviceLockUnavailable));
 }
 
 TEST_F(ProgrammingRunTest, ABlockedRunHasItsOwnOutcome) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "programming/device_lock.h"
@@ -12,10 +13,11 @@ namespace korvel::test {
 // are held.
 class RecordingLocks : public DeviceLocks {
  public:
-  Result take(Ipv4Address address, std::unique_ptr<DeviceLock>& lock) override {
+  Result take(const DeviceLockKey& key, std::unique_ptr<DeviceLock>& lock) override {
     if (busy) return Result::Busy;
     if (unavailable) return Result::Unavailable;
-    taken.push_back(address);
+    taken.push_back(key.address);
+    takenInterfaces.push_back(key.interfaceName);
     lock = std::make_unique<Held>(held);
     return Result::Taken;
   }
@@ -23,6 +25,7 @@ class RecordingLocks : public DeviceLocks {
   bool busy = false;
   bool unavailable = false;
   std::vector<Ipv4Address> taken;
+  std::vector<std::string> takenInterfaces;
   int held = 0;
 
  private:

@@ -39,6 +39,7 @@ class RecordingPanel : public OperatorPanel {
     warnings.push_back(text);
     inputsEnabledAtWarning.push_back(inputsEnabled);
   }
+  void showNotice(const std::string& text) override { notices.push_back(text); }
 
   Ipv4Address ip{127, 0, 0, 2};
   std::string loginText = "admin";
@@ -57,6 +58,7 @@ class RecordingPanel : public OperatorPanel {
   int waitCursorDepth = 0;
   std::vector<std::string> warnings;
   std::vector<bool> inputsEnabledAtWarning;
+  std::vector<std::string> notices;
   std::function<void()> onPump;
 };
 
