@@ -81,6 +81,7 @@ std::string leftBehindLine(const DeviceResult& result) {
 std::string finishedLine(const DeviceResult& result) {
   const std::string address = result.address.dotted() + ": ";
   if (result.outcome.succeeded()) return address + programmedLine(result.run, result.seconds);
+  if (result.outcome.kind == OutcomeKind::Skipped) return address + result.outcome.text + "\n";
   const std::string done = " after " + std::to_string(result.bytesDone) + " bytes in " +
                            oneDecimal(result.seconds) + " s";
   const std::string leftBehind = leftBehindLine(result);
