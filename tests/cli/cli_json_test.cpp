@@ -227,8 +227,9 @@ TEST_F(CliJsonTest, AFailedRunGivesItsMessageAndResultAndIsLogged) {
   EXPECT_EQ(result.exitCode, kExitFailure);
   const std::vector<json> lines = jsonLines(result.out);
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2],
-            (json{{"event", "message"}, {"ip", "127.0.0.2"}, {"text", text::kCommError}}));
+  EXPECT_EQ(
+      lines[lines.size() - 2],
+      (json{{"event", "message"}, {"schema", 1}, {"ip", "127.0.0.2"}, {"text", text::kCommError}}));
   EXPECT_EQ(lines.back().at("outcome"), "link-lost");
   EXPECT_EQ(lines.back().at("bytes"), 0);
 

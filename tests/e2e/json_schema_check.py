@@ -33,11 +33,12 @@ def main():
         return 1
     for number, text in enumerate(lines, 1):
         try:
-            errors = [error.message for error in validator.iter_errors(json.loads(text))]
+            error = jsonschema.exceptions.best_match(validator.iter_errors(json.loads(text)))
+            wrong = error and "/".join(map(str, error.absolute_path)) + ": " + error.message
         except json.JSONDecodeError as error:
-            errors = [str(error)]
-        if errors:
-            print(f"{path}:{number}: {'; '.join(errors)}: {text}", file=sys.stderr)
+            wrong = str(error)
+        if wrong:
+            print(f"{path}:{number}: {wrong}: {text}", file=sys.stderr)
             return 1
     return 0
 
