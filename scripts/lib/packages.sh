@@ -7,6 +7,7 @@ KORVEL_BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang libclang-rt-14-dev
   iproute2 procps util-linux nftables
+  python3 python3-jsonschema
 )
 
 # Making and checking the Debian package (scripts/package, ctest -L package).

@@ -56,8 +56,7 @@ class CheckCommand : public CliCommand {
  private:
   // One line: the outcome, and either where the image fails or what it holds.
   void writeJson(std::ostream& out, const Outcome& outcome, const ImageCheck* check = nullptr) {
-    JsonObject line;
-    line["event"] = "check";
+    JsonObject line = jsonHead("check");
     line["image"] = imagePath_;
     line["outcome"] = outcomeName(outcome.kind);
     line["text"] = outcome.text;

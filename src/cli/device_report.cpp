@@ -82,6 +82,8 @@ std::string finishedLine(const DeviceResult& result) {
   const std::string address = result.address.dotted() + ": ";
   std::string notices;
   for (const std::string& notice : result.notices) notices += address + notice + "\n";
+  if (result.outcome.kind == OutcomeKind::Skipped)
+    return notices + address + result.outcome.text + "\n";
   const std::string leftBehind = leftBehindLine(result);
   const std::string ending = leftBehind.empty() ? "" : address + leftBehind;
   if (result.outcome.succeeded()) {

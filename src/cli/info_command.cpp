@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/demand_options.h"
 #include "cli/device_options.h"
 #include "cli/output_options.h"
 #include "cli/quiet_environment.h"
@@ -18,6 +19,7 @@ class InfoCommand : public CliCommand {
   }
   void addOptions(CLI::App& command) override {
     device_.addTo(command);
+    demands_.addTo(command, false);
     output_.addJson(command);
     output_.addTrace(command);
     output_.addLogFile(command);
@@ -43,10 +45,17 @@ class InfoCommand : public CliCommand {
       prepareProgrammer(programmer, panel, environment);
       programmer.setProgressObserver(&events);
       programmer.setExchangeObserver(device->exchangeObserver());
+      programmer.setRunDemands(demands_.demands());
       outcome = programmer.queryDeviceInfo();
     }
     panel.endProgress();
-    if (!reporting.json()) context.out << infoLines(outcome.text) << std::flush;
+    if (!reporting.json()) {
+      // Another board's information is still shown; the refusal goes where failures go.
+      const bool refused = outcome.kind == OutcomeKind::WrongBoard;
+      context.out << infoLines(refused ? panel.infoText().value_or("") : outcome.text)
+                  << std::flush;
+      if (refused) context.err << outcome.text << '\n' << std::flush;
+    }
     if (!device->logWritten(context.err)) return kExitFailure;
     return outcome.succeeded() ? kExitSuccess : kExitFailure;
   }
@@ -54,6 +63,7 @@ class InfoCommand : public CliCommand {
  private:
   DeviceOptions device_;
   OutputOptions output_;
+  DemandOptions demands_;
 };
 
 }  // namespace

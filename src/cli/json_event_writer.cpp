@@ -37,8 +37,7 @@ JsonEventWriter::JsonEventWriter(JsonLines& lines, std::string ip, Conversation 
       start_(clock_()) {}
 
 JsonObject JsonEventWriter::line(const char* event) const {
-  JsonObject object;
-  object["event"] = event;
+  JsonObject object = jsonHead(event);
   object["ip"] = ip_;
   return object;
 }

@@ -23,6 +23,13 @@ std::string jsonLine(const JsonObject& object) {
                          appendUnicodeEscape);
 }
 
+JsonObject jsonHead(const char* event) {
+  JsonObject object;
+  if (event) object["event"] = event;
+  object["schema"] = kJsonSchemaVersion;
+  return object;
+}
+
 void JsonLines::write(const JsonObject& object) {
   std::string line = jsonLine(object);
   line += '\n';

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "cli/cli_commands.h"
+#include "cli/demand_options.h"
 #include "cli/device_batch.h"
 #include "cli/device_options.h"
 #include "cli/device_report.h"
@@ -42,6 +43,7 @@ class ProgramCommand : public CliCommand {
         ->check(CLI::Range(1, kMaxJobs).description(""));
     command.add_flag("--via-boot", viaBoot_,
                      "the device already waits in its boot monitor (started by hand)");
+    demands_.addTo(command, true);
     output_.addJson(command);
     output_.addTrace(command);
     output_.addLogFile(command);
@@ -101,6 +103,7 @@ class ProgramCommand : public CliCommand {
     const auto device = reporting.forDevice(request.ipAddress);
     device->attachTo(*run);
     run->programmer().setStopRequest(&stop);
+    run->programmer().setRunDemands(demands_.demands());
     const DeviceResult result = run->program();
     // An interrupted run shows no message box of its own.
     if (result.outcome.kind == OutcomeKind::Interrupted) {
@@ -132,12 +135,19 @@ class ProgramCommand : public CliCommand {
       devices[index] = reporting.forDevice(requests[index].ipAddress);
       devices[index]->attachTo(run);
       run.programmer().setStopRequest(&stop);
+      run.programmer().setRunDemands(demands_.demands());
     };
-    hooks.finished = [&lines](const DeviceResult& result, std::size_t) {
+    hooks.finished = [&](const DeviceResult& result, std::size_t index) {
+      // A device never started still gets its result line and its line in the run log.
+      if (!devices[index]) {
+        devices[index] = reporting.forDevice(result.address);
+        devices[index]->finish(result.outcome);
+      }
       lines.write(finishedLine(result));
     };
     const std::vector<DeviceResult> results =
-        programDevices(requests, context.environment, jobsFor(requests.size(), jobs_), hooks);
+        programDevices(requests, context.environment, jobsFor(requests.size(), jobs_), hooks,
+                       demands_.maxFailures);
     context.err << resultTable(results) << std::flush;
     for (const auto& device : devices) {
       if (device && !device->logWritten(context.err)) return kExitFailure;
@@ -150,6 +160,7 @@ class ProgramCommand : public CliCommand {
 
   DeviceOptions device_;
   OutputOptions output_;
+  DemandOptions demands_;
   TargetList targets_;
   std::string imagePath_;
   std::string targetsPath_;

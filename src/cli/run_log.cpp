@@ -51,7 +51,7 @@ void RunLogWriter::onEvent(const ProgressEvent& event) {
 }
 
 std::string RunLogWriter::line(const Outcome& outcome) const {
-  JsonObject object;
+  JsonObject object = jsonHead();
   object["time"] = isoUtc(began_);
   object["command"] = command_;
   if (image_) addImageFacts(object, *image_);

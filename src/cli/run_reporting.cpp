@@ -66,6 +66,10 @@ void DeviceReporting::attachTo(DeviceRun& run) {
   run.programmer().setExchangeObserver(exchangeObserver());
 }
 
+void DeviceReporting::finish(const Outcome& outcome) {
+  for (ProgressObserver* observer : observers()) observer->onEvent(Finished{outcome});
+}
+
 bool DeviceReporting::logWritten(std::ostream& err) const {
   if (!log_ || log_->written().value_or(true)) return true;
   err << text::kRunLogCannotWrite << logPath_ << '\n' << std::flush;

@@ -69,6 +69,8 @@ class DeviceReporting {
   std::vector<ProgressObserver*> observers();
   // Adds them to `run`, and the trace to its programmer's links.
   void attachTo(DeviceRun& run);
+  // For a device that never ran: its writers end as a run with `outcome` would.
+  void finish(const Outcome& outcome);
   // The device's trace writer, for its programmer's links; none without --trace.
   ExchangeObserver* exchangeObserver() { return trace_ ? &*trace_ : nullptr; }
 

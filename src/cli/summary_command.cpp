@@ -39,8 +39,7 @@ class SummaryCommand : public CliCommand {
  private:
   // The summary field's text and, when the image could be read, the same field by field.
   JsonObject summaryJson(const ImageSummary& summary) const {
-    JsonObject line;
-    line["event"] = "summary";
+    JsonObject line = jsonHead("summary");
     line["image"] = imagePath_;
     line["read"] = summary.read;
     line["text"] = summary.text;

@@ -104,6 +104,11 @@ inline constexpr char kHelpPageName[] = "Страница справки";
 
 // korvel-cli's run log (--log-file), followed by the file's name.
 inline constexpr char kRunLogCannotWrite[] = "Cannot write the run log: ";
+// korvel-cli's refusals after the information query (--expect-board, --no-downgrade), and the
+// devices a batch never started (--max-failures). The refusals' own texts name the values.
+inline constexpr char kWrongBoard[] = "The device's board id is not the expected one";
+inline constexpr char kDowngrade[] = "The image's version is lower than the device's program";
+inline constexpr char kSkipped[] = "Not started: enough devices had failed already";
 
 // About box.
 inline constexpr char kAboutTitle[] = "О программе Korvel";

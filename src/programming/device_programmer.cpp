@@ -91,6 +91,7 @@ Outcome DeviceProgrammer::queryDeviceInfo() {
   } else {
     outcome = askDeviceInfo();
     if (lock.unguarded()) panel_.showNotice(text::kDeviceLockUnavailable);
+    if (auto refusal = wrongBoard()) outcome = *refusal;
   }
   report(Finished{outcome});
   return outcome;
@@ -98,6 +99,7 @@ Outcome DeviceProgrammer::queryDeviceInfo() {
 
 Outcome DeviceProgrammer::askDeviceInfo() {
   Outcome outcome = outcomeOf(OutcomeKind::LinkLost);
+  lastInfo_.reset();
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
   panel_.setProgressRange(0, kInfoAttempts);
@@ -118,6 +120,7 @@ Outcome DeviceProgrammer::askDeviceInfo() {
       if (reply && isGood(reply)) {
         // The link lets no reply shorter than the information through.
         const DeviceInfoReply info = *DeviceInfoReply::parse(replyBody(*reply));
+        lastInfo_ = info;
         report(DeviceInfoRead{info});
         outcome = {OutcomeKind::Done, formatDeviceInfo(info, deviceTextFilter_)};
       } else if (reply) {

@@ -13,6 +13,7 @@
 #include "link/echo_link.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
+#include "programming/image_check.h"
 #include "programming/operator_panel.h"
 #include "programming/outcome.h"
 #include "programming/pauses.h"
@@ -33,6 +34,15 @@ struct RunOutcome {
   // back: set once the preparation sent the command that moves it, cleared when the restore's
   // last step succeeded. Holds after a failed or interrupted run too.
   bool subordinateLeftAtProgrammingAddress = false;
+};
+
+// What a run asks of the device before anything but the information query goes to it.
+struct RunDemands {
+  std::optional<std::uint32_t> boardId;  // the board id the device must report
+  // An image for the device itself must not be older than the program the device reports.
+  bool noDowngrade = false;
+
+  bool any() const { return boardId || noDowngrade; }
 };
 
 // Every conversation with the device: the information query, the boot-monitor path, delivery
@@ -89,6 +99,10 @@ class DeviceProgrammer {
     deviceTextFilter_ = std::move(filter);
   }
 
+  // Checked after the information query of every run (and the board id after a query alone): a
+  // device that does not meet them, or does not say who it is, gets no further request.
+  void setRunDemands(const RunDemands& demands) { demands_ = demands; }
+
   // Events of every information query and run go there too; none (the default) means nobody
   // listens. The observer must outlive the programmer or be reset first.
   void setProgressObserver(ProgressObserver* observer) { observer_ = observer; }
@@ -113,7 +127,10 @@ class DeviceProgrammer {
   class DeviceLockScope;
 
   Outcome askDeviceInfo();
-  Outcome runImage();
+  Outcome runImage(const Outcome& query);
+  // What the demands find wrong with the device or the image, or nothing.
+  std::optional<Outcome> wrongBoard() const;
+  std::optional<Outcome> downgrade(const ImageCheck& check) const;
 
   // What stops a conversation before it starts, or nothing when it may go ahead: refused
   // credentials, or an echo facility this process may not use.
@@ -147,6 +164,9 @@ class DeviceProgrammer {
   int lockDepth_ = 0;
   std::function<std::string(std::string)> deviceTextFilter_;
   RunOutcome lastRun_;
+  RunDemands demands_;
+  // The device's answer to the last information query, when it gave one.
+  std::optional<DeviceInfoReply> lastInfo_;
   ProgressObserver* observer_ = nullptr;
   ExchangeObserver* exchangeObserver_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;

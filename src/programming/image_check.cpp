@@ -38,6 +38,7 @@ ImageCheck checkImage(FirmwareImage& image, bool viaBoot) {
   check.stamp = image.stamp();
   image.setNameLimit(0);
   RecordRouter router(viaBoot);
+  std::uint16_t version = 0;
   for (;;) {
     const std::uint64_t start = image.position();
     ImageRecord record;
@@ -60,7 +61,11 @@ ImageCheck checkImage(FirmwareImage& image, bool viaBoot) {
       break;
     }
     ++check.records;
+    if (const auto* named = std::get_if<VersionRecord>(&record)) {
+      version = static_cast<std::uint16_t>(named->major << 8 | named->minor);
+    }
     if (step.deliver) {
+      if (check.dataRecords == 0) check.version = version;
       check.trail.note(check.dataRecords, image.digest());
       ++check.dataRecords;
       check.dataBytes += std::get<DataRecord>(record).length;

@@ -41,6 +41,9 @@ struct ImageCheck {
   std::uint64_t dataBytes = 0;
   // Bus address at the first data record (255: the device itself); nothing without data records.
   std::optional<std::uint8_t> target;
+  // The image's version at the first data record, major in the upper byte, as the device gives
+  // its program's version; 0.0 when no record before the data names one.
+  std::uint16_t version = 0;
 
   // The file as the check read it.
   std::optional<FileStamp> stamp;

@@ -42,6 +42,12 @@ std::string_view outcomeName(OutcomeKind kind) {
       return "restore-failed";
     case OutcomeKind::Interrupted:
       return "interrupted";
+    case OutcomeKind::WrongBoard:
+      return "wrong-board";
+    case OutcomeKind::Downgrade:
+      return "downgrade";
+    case OutcomeKind::Skipped:
+      return "skipped";
   }
   return "unknown";
 }
@@ -84,6 +90,12 @@ const char* outcomeText(OutcomeKind kind) {
       return text::kRestoreFailed;
     case OutcomeKind::Interrupted:
       return text::kRunInterrupted;
+    case OutcomeKind::WrongBoard:
+      return text::kWrongBoard;
+    case OutcomeKind::Downgrade:
+      return text::kDowngrade;
+    case OutcomeKind::Skipped:
+      return text::kSkipped;
   }
   return "";
 }

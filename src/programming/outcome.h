@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -27,7 +29,36 @@ enum class OutcomeKind : std::uint8_t {
   LinkLost,             // the device stopped answering while the image went out
   RestoreFailed,        // the image went out, the subordinate did not get its address back
   Interrupted,          // stopped from outside (DeviceProgrammer::setStopRequest)
+  WrongBoard,           // the device's board id is not the one the run was meant for
+  Downgrade,            // the image's version is lower than the program the device runs
+  Skipped,              // never started: enough devices of the batch had failed already
 };
+
+// Every kind, in the order of the enumeration: what front ends and their documentation list.
+inline constexpr OutcomeKind kOutcomeKinds[] = {
+    OutcomeKind::Done,
+    OutcomeKind::CredentialsTooLong,
+    OutcomeKind::CredentialsBadCharacter,
+    OutcomeKind::NoIcmpAccess,
+    OutcomeKind::NoAnswer,
+    OutcomeKind::DeviceError,
+    OutcomeKind::AnotherCopyRunning,
+    OutcomeKind::FileCannotOpen,
+    OutcomeKind::FileFormat,
+    OutcomeKind::FileRead,
+    OutcomeKind::RecordTooLong,
+    OutcomeKind::PacketType,
+    OutcomeKind::SubordinateViaBoot,
+    OutcomeKind::FileChanged,
+    OutcomeKind::RecordExceedsPacket,
+    OutcomeKind::LinkLost,
+    OutcomeKind::RestoreFailed,
+    OutcomeKind::Interrupted,
+    OutcomeKind::WrongBoard,
+    OutcomeKind::Downgrade,
+    OutcomeKind::Skipped,
+};
+static_assert(static_cast<std::size_t>(OutcomeKind::Skipped) + 1 == std::size(kOutcomeKinds));
 
 struct Outcome {
   OutcomeKind kind = OutcomeKind::Done;

@@ -137,13 +137,13 @@ Outcome DeviceProgrammer::programDevice() {
     report(Finished{busy});
     return busy;
   }
-  // The run goes on whatever the query found: the run has its own checks, and the query's
-  // text is all the operator needs from it.
-  (void)askDeviceInfo();
+  // Without demands the run goes on whatever the query found: the run has its own checks, and
+  // the query's text is all the operator needs from it.
+  const Outcome query = askDeviceInfo();
   if (lock.unguarded()) panel_.showNotice(text::kDeviceLockUnavailable);
   panel_.beginWaitCursor();
   panel_.enableInputs(false);
-  const Outcome outcome = runImage();
+  const Outcome outcome = runImage(query);
   // A failed restore has shown its message already; a run stopped from outside shows none.
   if (!outcome.succeeded() && outcome.kind != OutcomeKind::RestoreFailed &&
       outcome.kind != OutcomeKind::Interrupted) {
@@ -159,9 +159,12 @@ Outcome DeviceProgrammer::programDevice() {
 
 // Everything between disabling and enabling the inputs. The image is closed by the time it
 // returns.
-Outcome DeviceProgrammer::runImage() {
+Outcome DeviceProgrammer::runImage(const Outcome& query) {
   if (stopRequested()) return outcomeOf(OutcomeKind::Interrupted);
   if (auto blocker = conversationBlocker()) return *blocker;
+  // A device that did not say who it is cannot be shown to meet the demands.
+  if (demands_.any() && !lastInfo_) return query;
+  if (auto refusal = wrongBoard()) return *refusal;
   auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
   if (!image) return outcomeOf(OutcomeKind::FileCannotOpen);
   panel_.setProgressRange(0, static_cast<std::int64_t>(image->size()));
@@ -169,6 +172,7 @@ Outcome DeviceProgrammer::runImage() {
   report(PhaseStarted{Phase::ImageCheck});
   const ImageCheck check = checkImage(*image, panel_.viaBoot());
   if (check.failure) return {check.failureKind, *check.failure};
+  if (auto refusal = downgrade(check)) return *refusal;
   if (!image->rewind()) return outcomeOf(OutcomeKind::FileRead);
   ring_.forgetEarlierRecords();
   Run run(*this, *image, check);

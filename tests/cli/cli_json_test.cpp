@@ -117,7 +117,8 @@ TEST_F(CliJsonTest, CheckAndSummaryGiveWhatTheyPrintInFields) {
   };
   CliResult result = runCliWith(environment, {"check", "--json", good.string()});
   EXPECT_EQ(result.exitCode, kExitSuccess);
-  EXPECT_EQ(jsonLines(result.out), withImage(json::parse(R"({"event":"check","outcome":"ok",
+  EXPECT_EQ(jsonLines(result.out),
+            withImage(json::parse(R"({"event":"check","schema":1,"outcome":"ok",
       "text":"","records":5,"data_records":2,"data_bytes":42,"target":"subordinate",
       "bus_address":5})")));
 
@@ -140,7 +141,8 @@ TEST_F(CliJsonTest, CheckAndSummaryGiveWhatTheyPrintInFields) {
 
   result = runCliWith(environment, {"summary", "--json", good.string()});
   EXPECT_EQ(result.exitCode, kExitSuccess);
-  EXPECT_EQ(jsonLines(result.out), withImage(json::parse(R"({"event":"summary","read":true,
+  EXPECT_EQ(jsonLines(result.out),
+            withImage(json::parse(R"({"event":"summary","schema":1,"read":true,
       "text":"'P\u001bé' v3.2 addr 5","name":"P\u001bé","name_cut":false,"version":"3.2",
       "target":"subordinate","bus_address":5})")));
 
@@ -225,8 +227,9 @@ TEST_F(CliJsonTest, AFailedRunGivesItsMessageAndResultAndIsLogged) {
   EXPECT_EQ(result.exitCode, kExitFailure);
   const std::vector<json> lines = jsonLines(result.out);
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2],
-            (json{{"event", "message"}, {"ip", "127.0.0.2"}, {"text", text::kCommError}}));
+  EXPECT_EQ(
+      lines[lines.size() - 2],
+      (json{{"event", "message"}, {"schema", 1}, {"ip", "127.0.0.2"}, {"text", text::kCommError}}));
   EXPECT_EQ(lines.back().at("outcome"), "link-lost");
   EXPECT_EQ(lines.back().at("bytes"), 0);
 

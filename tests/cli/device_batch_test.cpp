@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 
 #include "cli_test_environment.h"
 #include "common/texts.h"
@@ -52,6 +56,25 @@ class DeviceBatchTest : public ::testing::Test {
 
   const Bytes& subordinateData(std::uint32_t address) {
     return bench.device(address).subordinate(kHome)->programmedData;
+  }
+
+  std::string writeVersioned(bool subordinate, std::uint8_t major, std::uint8_t minor) {
+    ImageBuilder builder;
+    builder.version(major, minor);
+    if (subordinate) builder.address(kHome);
+    builder.data(12, samplePayload(100, 1));
+    return dir
+        .write("v" + std::to_string(major) + "." + std::to_string(minor) + ".qlxfw",
+               builder.bytes())
+        .string();
+  }
+
+  // The device heard the information query and nothing else.
+  bool onlyQueried(std::uint32_t address) {
+    const ConversationLog& log = bench.device(address).log();
+    return !log.empty() && std::all_of(log.begin(), log.end(), [](const ConversationEntry& e) {
+      return e.kind == RequestKind::DeviceCommand && e.code == 0x03;
+    });
   }
 
   test::SimulatedBench bench{kFirst, 6, DeviceConfig{.subordinates = {{kHome, {1, 2, 3, 4}}}}};
@@ -177,6 +200,179 @@ TEST_F(DeviceBatchTest, AnInterruptStopsEveryRunAndTheTableIsStillWritten) {
             "ADDRESS    BOARD ID    SERIAL  OUTCOME      BYTES  SECONDS\n"
             "127.0.0.2  0x000012AB  3.7     interrupted    200      0.0\n"
             "127.0.0.3  -           -       interrupted      0      0.0\n");
+}
+
+std::vector<nlohmann::json> linesOf(const std::string& text) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+// The devices report board 0x000012AB and program 2.5.
+TEST_F(DeviceBatchTest, ADeviceThatIsNotWhatTheRunDemandsHearsNothingAfterTheQuery) {
+  struct Case {
+    std::vector<std::string> demands;
+    std::string image;
+    const char* outcome;
+    std::string text;
+  };
+  const std::string wrongBoard = std::string(text::kWrongBoard) + ": 0x000012AB, expected ";
+  const std::string downgrade = std::string(text::kDowngrade) + ": image ";
+  const Case cases[] = {
+      {{"--expect-board", "0x12ac"},
+       writeVersioned(true, 3, 0),
+       "wrong-board",
+       wrongBoard + "0x000012AC"},
+      {{"--expect-board", "4780", "--no-downgrade"},
+       writeVersioned(false, 3, 0),
+       "wrong-board",
+       wrongBoard + "0x000012AC"},
+      {{"--no-downgrade", "--expect-board", "4779"},
+       writeVersioned(false, 2, 4),
+       "downgrade",
+       downgrade + "2.4, device 2.5"},
+  };
+  std::uint32_t address = kFirst;
+  for (const Case& c : cases) {
+    const std::string log = (dir.path() / "runs.jsonl").string();
+    std::filesystem::remove(log);
+    std::vector<std::string> args{"program", c.image, "--json", "--log-file", log};
+    for (const std::uint32_t device : {address, address + 1}) {
+      args.insert(args.end(), {"--ip", Ipv4Address::fromHostOrder(device).dotted()});
+    }
+    args.insert(args.end(), c.demands.begin(), c.demands.end());
+    const CliResult result = run(args);
+    EXPECT_EQ(result.exitCode, kExitFailure) << c.outcome;
+    for (const std::uint32_t device : {address, address + 1}) {
+      EXPECT_TRUE(onlyQueried(device)) << c.outcome << " " << device;
+      const std::string ip = Ipv4Address::fromHostOrder(device).dotted();
+      EXPECT_NE(result.err.find(ip + "  0x000012AB  3.7     " + c.outcome), std::string::npos)
+          << result.err;
+    }
+    std::size_t results = 0;
+    for (const auto& line : linesOf(result.out)) {
+      if (line.at("event") != "result") continue;
+      ++results;
+      EXPECT_EQ(line.at("outcome"), c.outcome);
+      EXPECT_EQ(line.at("text"), c.text);
+    }
+    EXPECT_EQ(results, 2u);
+    std::ifstream logged(log);
+    const std::string logText((std::istreambuf_iterator<char>(logged)), {});
+    const auto entries = linesOf(logText);
+    ASSERT_EQ(entries.size(), 2u) << logText;
+    for (const auto& entry : entries) EXPECT_EQ(entry.at("outcome"), c.outcome);
+    address += 2;
+  }
+}
+
+TEST_F(DeviceBatchTest, DemandsThatHoldLetTheRunGoOn) {
+  // The same version is no downgrade; a subordinate's version is not the device's to compare.
+  for (const auto& [image, address] : {std::pair{writeVersioned(false, 2, 5), "127.0.0.2"},
+                                       {writeVersioned(true, 1, 0), "127.0.0.3"}}) {
+    const CliResult result =
+        run({"program", image, "--ip", address, "--expect-board", "0x12AB", "--no-downgrade"});
+    EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  }
+  EXPECT_EQ(bench.device(kFirst).programmedData(), samplePayload(100, 1));
+  EXPECT_EQ(subordinateData(kFirst + 1), samplePayload(100, 1));
+
+  // A device that never says who it is cannot be shown to be the right board.
+  bench.device(kFirst + 2).faults().dropReplies({});
+  CliResult result = run(
+      {"program", writeVersioned(false, 3, 0), "--ip", "127.0.0.4", "--expect-board", "0x12AB"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_TRUE(onlyQueried(kFirst + 2));
+
+  // The information query alone: the information is still shown, the refusal goes to stderr.
+  result = run({"info", "--ip", "127.0.0.5", "--expect-board", "1"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_NE(result.out.find("Board Id=0x000012AB"), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find(std::string(text::kWrongBoard) + ": 0x000012AB, expected 0x00000001"),
+            std::string::npos)
+      << result.err;
+  for (const char* bad : {"0x", "12AB", "0x1FFFFFFFF", "-1", "0x-1", ""}) {
+    result = run({"info", "--ip", "127.0.0.5", "--expect-board", bad});
+    EXPECT_EQ(result.exitCode, kExitUsage) << bad;
+  }
+  result =
+      run({"program", writeVersioned(false, 3, 0), "--ip", "127.0.0.5", "--max-failures", "0"});
+  EXPECT_EQ(result.exitCode, kExitUsage);
+}
+
+TEST_F(DeviceBatchTest, AfterTheFailureLimitNoFurtherDeviceIsStarted) {
+  const std::string log = (dir.path() / "runs.jsonl").string();
+  // Devices 2, 4 and 5 fail; one run at a time, so the second device's failure is the limit.
+  test::SimulatedBench eight{kFirst, 8};
+  test::BenchCliEnvironment benchEnvironment{eight};
+  for (const std::uint32_t failing : {1u, 3u, 4u})
+    eight.device(kFirst + failing).faults().dropReplies({});
+  std::vector<std::string> args{"program", writeImage(false), "--jobs",     "1", "--max-failures",
+                                "1",       "--json",          "--log-file", log, "--login",
+                                "admin",   "--password",      "admin"};
+  for (std::uint32_t i = 0; i < 8; ++i) {
+    args.insert(args.end(), {"--ip", Ipv4Address::fromHostOrder(kFirst + i).dotted()});
+  }
+  const CliResult result = runCliWith(benchEnvironment, args);
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  EXPECT_EQ(eight.device(kFirst).programmedData(), data);
+  for (std::uint32_t i = 2; i < 8; ++i) {
+    EXPECT_TRUE(eight.device(kFirst + i).log().empty()) << i;
+    const std::string ip = Ipv4Address::fromHostOrder(kFirst + i).dotted();
+    EXPECT_NE(result.err.find(ip + ": " + text::kSkipped + "\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(ip + "  -           -       skipped"), std::string::npos);
+  }
+  std::vector<std::string> outcomes;
+  for (const auto& line : linesOf(result.out)) {
+    if (line.at("event") == "result") outcomes.push_back(line.at("outcome"));
+  }
+  EXPECT_EQ(outcomes, (std::vector<std::string>{"ok", "link-lost", "skipped", "skipped", "skipped",
+                                                "skipped", "skipped", "skipped"}));
+  std::ifstream logged(log);
+  EXPECT_EQ(linesOf(std::string((std::istreambuf_iterator<char>(logged)), {})).size(), 8u);
+}
+
+// Four runs at once: the first goes on once all four have started, the others once the first
+// device's failure is known. They were under way, so they finish; nothing starts after them.
+TEST_F(DeviceBatchTest, RunsUnderWayWhenTheLimitIsReachedFinishAndNoMoreStart) {
+  test::SimulatedBench eight{kFirst, 8};
+  test::BenchCliEnvironment benchEnvironment{eight};
+  for (const std::uint32_t failing : {0u, 5u, 6u})
+    eight.device(kFirst + failing).faults().dropReplies({});
+  const std::string image = writeImage(false);
+  std::vector<CliRequest> requests;
+  for (std::uint32_t i = 0; i < 8; ++i) {
+    requests.push_back({Ipv4Address::fromHostOrder(kFirst + i), "admin", "admin", image, false});
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool firstFailed = false;
+  std::vector<std::size_t> started;
+  BatchHooks hooks;
+  hooks.starting = [&](DeviceRun&, std::size_t index) {
+    std::unique_lock lock(mutex);
+    started.push_back(index);
+    changed.notify_all();
+    // Bounded, so that a batch that starts fewer runs fails instead of hanging.
+    changed.wait_for(lock, std::chrono::seconds(20),
+                     [&] { return index == 0 ? started.size() == 4 : firstFailed; });
+  };
+  hooks.finished = [&](const DeviceResult& result, std::size_t index) {
+    const std::lock_guard lock(mutex);
+    if (index == 0 && !result.outcome.succeeded()) firstFailed = true;
+    changed.notify_all();
+  };
+  const auto results = programDevices(requests, benchEnvironment, 4, hooks, 1);
+  std::sort(started.begin(), started.end());
+  EXPECT_EQ(started, (std::vector<std::size_t>{0, 1, 2, 3}));
+  EXPECT_EQ(results[0].outcome.kind, OutcomeKind::LinkLost);
+  for (std::size_t i = 1; i < 4; ++i) EXPECT_TRUE(results[i].outcome.succeeded()) << i;
+  for (std::size_t i = 4; i < 8; ++i) {
+    EXPECT_EQ(results[i].outcome.kind, OutcomeKind::Skipped) << i;
+    EXPECT_EQ(results[i].address, requests[i].ipAddress);
+    EXPECT_TRUE(eight.device(kFirst + static_cast<std::uint32_t>(i)).log().empty()) << i;
+  }
 }
 
 // Holds each run at its start until `expected` runs have started, so that runs which could go at

@@ -150,9 +150,10 @@ TEST_F(JsonEventWriterTest, ARunGivesOneLinePerEventAndEndsWithItsResult) {
   const std::vector<json> lines = parsed();
   ASSERT_EQ(lines.size(), 9u);
   for (const json& line : lines) EXPECT_EQ(line.at("ip"), "10.0.0.7");
-  EXPECT_EQ(lines[0], json::parse(R"({"event":"phase","ip":"10.0.0.7",
+  EXPECT_EQ(lines[0], json::parse(R"({"event":"phase","schema":1,"ip":"10.0.0.7",
                                       "phase":"information-query","total":10})"));
-  EXPECT_EQ(lines[1], json::parse(R"({"event":"retry","ip":"10.0.0.7","request":"device-info",
+  EXPECT_EQ(lines[1],
+            json::parse(R"({"event":"retry","schema":1,"ip":"10.0.0.7","request":"device-info",
                                       "attempt":1,"retried":true})"));
   EXPECT_EQ(lines[2].at("event"), "info");
   EXPECT_EQ(lines[2].at("board_id"), 0x12AB);
@@ -160,12 +161,14 @@ TEST_F(JsonEventWriterTest, ARunGivesOneLinePerEventAndEndsWithItsResult) {
   EXPECT_EQ(lines[2].at("text"), "'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MAIN'\nv2.5");
   EXPECT_EQ(lines[3].at("phase"), "preparing-subordinate");
   EXPECT_EQ(lines[3].at("total"), 0);
-  EXPECT_EQ(lines[4], json::parse(R"({"event":"progress","ip":"10.0.0.7","records":1,
+  EXPECT_EQ(lines[4], json::parse(R"({"event":"progress","schema":1,"ip":"10.0.0.7","records":1,
                                       "bytes_done":100,"bytes_total":411})"));
-  EXPECT_EQ(lines[5], json::parse(R"({"event":"resend","ip":"10.0.0.7","count":2})"));
-  EXPECT_EQ(lines[7], (json{{"event", "message"}, {"ip", "10.0.0.7"}, {"text", text::kCommError}}));
+  EXPECT_EQ(lines[5], json::parse(R"({"event":"resend","schema":1,"ip":"10.0.0.7","count":2})"));
+  EXPECT_EQ(
+      lines[7],
+      (json{{"event", "message"}, {"schema", 1}, {"ip", "10.0.0.7"}, {"text", text::kCommError}}));
   // The bytes the target took before the link was lost.
-  json result = json::parse(R"({"event":"result","ip":"10.0.0.7","outcome":"link-lost",
+  json result = json::parse(R"({"event":"result","schema":1,"ip":"10.0.0.7","outcome":"link-lost",
                                  "records":2,"bytes":237,"seconds":2.345})");
   result["text"] = text::kCommError;
   EXPECT_EQ(lines[8], result);

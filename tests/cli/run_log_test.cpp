@@ -95,6 +95,7 @@ TEST_F(RunLogTest, ASuccessfulRunNamesImageDeviceAndOutcome) {
       {"records", 1},
       {"bytes", 40},
       {"seconds", 1.5},
+      {"schema", 1},
   };
   json line = onlyLine();
   const std::string sha = line.at("image_sha256");

@@ -8,7 +8,7 @@
 #         precheck-sub-bad-late | precheck-sub-turns-late | precheck-sub-leaves-late | route-mtu |
 #         rewritten-file | two-runs | two-users | two-namespaces | long-name |
 #         device-controls | many-devices | interrupt | json-info | json-program-device |
-#         json-program-subordinate | trace-rejected | trace-timeout | log-file
+#         json-program-subordinate | trace-rejected | trace-timeout | log-file | demands-refused
 #
 # The JSON cases need KORVEL_JSON_CHECK: the program that checks JSON lines against their schema.
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
@@ -96,7 +96,7 @@ expect_events() {
 
 # An event line holding FIELDS as written, with the device's address.
 expect_line() {  # EVENT FIELDS
-  grep -q -F "{\"event\":\"$1\",\"ip\":\"$device\",$2" "$work/cli.out" ||
+  grep -q -F "{\"event\":\"$1\",\"schema\":1,\"ip\":\"$device\",$2" "$work/cli.out" ||
     fail "no $1 line with $2"
 }
 # Lock files of this case's own: other cases run at the same time, in namespaces of their own
@@ -353,6 +353,24 @@ case $case_name in
     [[ $(sed -n 1p "$work/cli.err") =~ ^$first$ ]] || fail "first line: $(sed -n 1p "$work/cli.err")"
     [[ $(sed -n 2p "$work/cli.err") =~ ^\ *[0-9]+\.[0-9]{3}\ ms\ ${sent}status\ 1,\ length\ 77$ ]] ||
       fail "second line: $(sed -n 2p "$work/cli.err")"
+    ;;
+
+  demands-refused)
+    # Another board, then the right board with an image older than the device's program 2.5:
+    # each time the information query is all the device hears.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    runs=$work/runs.jsonl
+    for demand in "wrong-board --expect-board 0xCAFE" "downgrade --expect-board 4779 --no-downgrade"; do
+      read -r outcome options <<<"$demand"
+      rm -f "$log"
+      # shellcheck disable=SC2086 # the options are words of their own
+      run_cli -- program "$work/device.qlxfw" "${credentials[@]}" $options --json --log-file "$runs"
+      expect_status 1
+      expect_schema events "$work/cli.out"
+      expect_line result "\"outcome\":\"$outcome\""
+      expect_only_information_query
+    done
+    expect_schema log "$runs"
     ;;
 
   log-file)

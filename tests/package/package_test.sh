@@ -44,6 +44,8 @@ for file in /usr/share/icons/hicolor/scalable/apps/korvel.svg \
   /usr/share/applications/org.korvel.Korvel.desktop \
   /usr/share/metainfo/org.korvel.Korvel.metainfo.xml \
   /usr/share/bash-completion/completions/korvel-cli \
+  /usr/share/korvel/schemas/korvel-cli-events.schema.json \
+  /usr/share/korvel/schemas/korvel-cli-log.schema.json \
   /usr/share/doc/korvel/copyright /usr/share/doc/korvel/changelog.gz; do
   expect_file "$file" -rw-r--r--
 done
