@@ -95,6 +95,7 @@ Fields logSchema(const json& line) {
     fields[name] =
         read ? type : (type == Type::Unsigned ? Type::UnsignedOrNull : Type::StringOrNull);
   }
+  if (line.contains("interface")) fields["interface"] = Type::String;
   if (line.value("command", "") == "program") {
     fields["image"] = Type::String;
     fields["image_size"] = Type::UnsignedOrNull;
@@ -130,6 +131,7 @@ std::string checkEvent(const json& line) {
   Fields fields = found->second;
   fields["event"] = Type::String;
   fields["ip"] = Type::String;
+  if (line.contains("interface")) fields["interface"] = Type::String;
   return mismatch(line, fields);
 }
 

@@ -86,8 +86,23 @@ std::uint16_t randomIdentifier() {
   return static_cast<std::uint16_t>(source());
 }
 
-std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind, EchoFailure& failure) {
+// Before bind(): a socket bound to an address may no longer be bound to a device without
+// CAP_NET_RAW.
+bool bindToInterface(int fd, const std::string& interfaceName) {
+  if (interfaceName.empty()) return true;
+  return ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interfaceName.c_str(),
+                      static_cast<socklen_t>(interfaceName.size())) == 0;
+}
+
+std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind,
+                                          const std::string& interfaceName, EchoFailure& failure) {
   SocketGuard socket(fd);
+  if (!bindToInterface(fd, interfaceName)) {
+    const int error = errno;
+    failure =
+        echoFailure(error, text::kIcmpSocketSetupFailed + interfaceName + ": " + errorText(error));
+    return nullptr;
+  }
   if (!setIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
       !setIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DO)) {
     const int error = errno;
@@ -215,15 +230,18 @@ std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, Ipv4Addre
   return reply->data;
 }
 
+LinuxEchoService::LinuxEchoService(std::string interfaceName)
+    : interfaceName_(std::move(interfaceName)) {}
+
 std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
   if (const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
-    return setUpChannel(fd, IcmpSocketKind::Ping, failure);
+    return setUpChannel(fd, IcmpSocketKind::Ping, interfaceName_, failure);
   }
   // Any reason the ping socket is refused (usually a group outside ping_group_range) leaves the
   // raw socket worth a try; when that fails too, its error is the one that decides.
   const int pingError = errno;
   if (const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
-    return setUpChannel(fd, IcmpSocketKind::Raw, failure);
+    return setUpChannel(fd, IcmpSocketKind::Raw, interfaceName_, failure);
   }
   const int rawError = errno;
   failure = isRefusal(rawError)
@@ -234,6 +252,10 @@ std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
 
 std::unique_ptr<EchoService> makeSystemEchoService() {
   return std::make_unique<LinuxEchoService>();
+}
+
+std::unique_ptr<EchoService> makeInterfaceEchoService(const std::string& interfaceName) {
+  return std::make_unique<LinuxEchoService>(interfaceName);
 }
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/bytes.h"
@@ -56,8 +57,15 @@ class LinuxEchoChannel final : public EchoChannel {
 
 class LinuxEchoService final : public EchoService {
  public:
+  // With an interface name, every socket is bound to that interface (SO_BINDTODEVICE): the
+  // routing table no longer picks the way out, and replies arriving elsewhere are not seen.
+  explicit LinuxEchoService(std::string interfaceName = {});
+
   // A ping socket when the process's group may have one, else a raw socket.
   std::unique_ptr<EchoChannel> open(EchoFailure& failure) override;
+
+ private:
+  std::string interfaceName_;
 };
 
 }  // namespace korvel
