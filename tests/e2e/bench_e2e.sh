@@ -5,7 +5,7 @@
 # (scripts/netns-exec); no real network is touched.
 #
 # usage: bench_e2e.sh CASE KORVEL_CLI KORVEL_DEVSIM E2E_CLI_FIXTURE
-#   CASE: four-ports | two-runs-two-ports
+#   CASE: four-ports | four-ports-in-turn | two-runs-two-ports
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
 set -euo pipefail
 
@@ -86,7 +86,10 @@ for setting in all default; do echo 0 >"/proc/sys/net/ipv4/conf/$setting/rp_filt
 credentials=(--login admin --password admin)
 
 case $case_name in
-  four-ports)
+  four-ports | four-ports-in-turn)
+    # All four at once, or one after another (--jobs 1).
+    jobs=()
+    [[ $case_name == four-ports-in-turn ]] && jobs=(--jobs 1)
     for n in 1 2 3 4; do add_port "$n"; done
     ip link add portdown type veth peer name portdown-peer
     wait_ready 4
@@ -105,8 +108,8 @@ case $case_name in
     printf 'port1 %s\nport2 %s\n# the other two\nport3 %s\nport4 %s\n' \
       "$device" "$device" "$device" "$device" >"$work/targets"
     status=0
-    "$cli" program "$work/device.qlxfw" --targets "$work/targets" "${credentials[@]}" \
-      >"$work/cli.out" 2>"$work/cli.err" || status=$?
+    "$cli" program "$work/device.qlxfw" --targets "$work/targets" "${jobs[@]}" \
+      "${credentials[@]}" >"$work/cli.out" 2>"$work/cli.err" || status=$?
     stop_devsims
     ((status == 0)) || fail "korvel-cli exited $status"
     for n in 1 2 3 4; do
