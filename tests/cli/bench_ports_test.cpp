@@ -82,9 +82,12 @@ TEST_F(BenchPortsTest, OneAddressOnThreePortsIsThreeDevicesEachProgrammed) {
 }
 
 TEST_F(BenchPortsTest, InterfaceOptionReachesTheDeviceBehindThatPortOnly) {
-  CliResult result = run({"info", "--ip", "192.168.0.10", "--interface", "port2"});
+  CliResult result = run({"info", "--ip", "192.168.0.10", "--interface", "port2", "--trace"});
   EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
   EXPECT_FALSE(port2.device(kDeviceAddress).log().entries().empty());
+  EXPECT_NE(result.err.find(" ms port2 192.168.0.10 seq 0 attempt 1/5 sent command 0x03"),
+            std::string::npos)
+      << result.err;
 
   // --interface is the port of every device that names none of its own.
   const std::string targets = writeTargets("192.168.0.10\nport1 192.168.0.10\n");
