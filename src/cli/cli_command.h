@@ -30,8 +30,8 @@ class CliCommand {
   // Declares the subcommand's arguments on `command`, bound to the object's own fields.
   virtual void addOptions(CLI::App& command) = 0;
   // Called after parsing, before run(); may throw a CLI::ParseError for arguments that are
-  // wrong only in combination with the input.
-  virtual void completeArguments(std::istream&) {}
+  // wrong only in combination with the input or with the machine (a network interface missing).
+  virtual void completeArguments(std::istream&, CliEnvironment&) {}
   // The process's exit code.
   virtual int run(CliContext& context) = 0;
 };

@@ -9,6 +9,14 @@ EchoService& SystemCliEnvironment::echoService() {
   return *echoService_;
 }
 
+EchoService& SystemCliEnvironment::echoServiceOn(const std::string& interfaceName) {
+  if (interfaceName.empty()) return echoService();
+  const std::lock_guard lock(interfaceServicesMutex_);
+  auto& service = interfaceServices_[interfaceName];
+  if (!service) service = makeInterfaceEchoService(interfaceName);
+  return *service;
+}
+
 bool SystemCliEnvironment::errorStreamIsTerminal() const { return ::isatty(STDERR_FILENO) == 1; }
 
 std::chrono::steady_clock::time_point SystemCliEnvironment::now() const {

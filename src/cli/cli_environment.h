@@ -2,7 +2,11 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 
 #include "cli/interrupt_watch.h"
 #include "link/echo_service.h"
@@ -19,6 +23,17 @@ class CliEnvironment {
   virtual ~CliEnvironment() = default;
 
   virtual EchoService& echoService() = 0;
+  // The echo facility whose requests go out of the network interface `interfaceName` only; the
+  // one of echoService() for an empty name. Callable from several threads at once. Environments
+  // of simulated devices may route by the name as they please.
+  virtual EchoService& echoServiceOn(const std::string& interfaceName) {
+    (void)interfaceName;
+    return echoService();
+  }
+  // Why the network interface `name` cannot be used (missing, down); nothing when it can.
+  virtual std::optional<std::string> interfaceProblem(const std::string& name) {
+    return networkInterfaceProblem(name);
+  }
   virtual Pauses& pauses() = 0;
   // The progress bar is drawn only for a person watching a terminal, not into a log.
   virtual bool errorStreamIsTerminal() const = 0;
@@ -39,6 +54,7 @@ class CliEnvironment {
 class SystemCliEnvironment : public CliEnvironment {
  public:
   EchoService& echoService() override;
+  EchoService& echoServiceOn(const std::string& interfaceName) override;
   Pauses& pauses() override { return pauses_; }
   bool errorStreamIsTerminal() const override;
   std::chrono::steady_clock::time_point now() const override;
@@ -48,6 +64,8 @@ class SystemCliEnvironment : public CliEnvironment {
 
  private:
   std::unique_ptr<EchoService> echoService_;
+  std::mutex interfaceServicesMutex_;
+  std::map<std::string, std::unique_ptr<EchoService>> interfaceServices_;
   std::unique_ptr<DeviceLocks> deviceLocks_;
   InterruptiblePauses pauses_;
 };

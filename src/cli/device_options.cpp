@@ -40,6 +40,11 @@ void DeviceOptions::addTo(CLI::App& command, bool manyDevices) {
         ->type_name("A.B.C.D")
         ->check(dottedAddress());
   }
+  command
+      .add_option("--interface", interfaceName,
+                  manyDevices ? "network interface of every device that names none in --targets"
+                              : "network interface the device is reached through")
+      ->type_name("NAME");
   command.add_option("--login", login, "login of the device's web interface")->type_name("LOGIN");
   auto* passwordOption =
       command.add_option("--password", password, "password of the web interface")
@@ -65,14 +70,26 @@ CliRequest DeviceOptions::request(std::string imagePath, bool viaBoot) const {
   request.password = password;
   request.imagePath = std::move(imagePath);
   request.viaBoot = viaBoot;
+  request.interfaceName = interfaceName;
   return request;
 }
 
 void prepareProgrammer(DeviceProgrammer& programmer, ProgressObserver& observer,
-                       CliEnvironment& environment) {
+                       CliEnvironment& environment, const std::string& interfaceName) {
   programmer.setDeviceTextFilter([](std::string text) { return escapeControls(text); });
   programmer.setDeviceLocks(environment.deviceLocks());
   programmer.setProgressObserver(&observer);
+  // Two ports may hold devices at the same address: the lock tells them apart by the port.
+  programmer.setInterfaceName(interfaceName);
+}
+
+void checkInterfaces(const std::vector<std::string>& interfaceNames, CliEnvironment& environment) {
+  for (const std::string& name : interfaceNames) {
+    if (name.empty()) continue;
+    if (auto problem = environment.interfaceProblem(name)) {
+      throw CLI::ValidationError("--interface", escapeControls(*problem));
+    }
+  }
 }
 
 }  // namespace korvel

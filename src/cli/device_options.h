@@ -23,6 +23,8 @@ struct DeviceOptions {
   std::string login;
   std::string password;
   bool passwordFromStdin = false;
+  // --interface: the network interface of every device that names none of its own.
+  std::string interfaceName;
 
   // One --ip, required; or, `manyDevices`, --ip as often as there are devices, none required.
   void addTo(CLI::App& command, bool manyDevices = false);
@@ -34,7 +36,12 @@ struct DeviceOptions {
 
 // The device's texts reach the terminal with their controls shown, never obeyed; the lock keeps
 // a second copy of the program away from the device meanwhile; `observer` gets the events.
+// `interfaceName` is the port the device is reached through (empty: the routing table's).
 void prepareProgrammer(DeviceProgrammer& programmer, ProgressObserver& observer,
-                       CliEnvironment& environment);
+                       CliEnvironment& environment, const std::string& interfaceName);
+
+// The usage error for the first interface of `interfaceNames` that cannot carry echo requests
+// (missing or down), as CLI11 reports it; checked before any device is touched.
+void checkInterfaces(const std::vector<std::string>& interfaceNames, CliEnvironment& environment);
 
 }  // namespace korvel

@@ -17,6 +17,8 @@ struct CliRequest {
   std::string password;
   std::string imagePath;
   bool viaBoot = false;
+  // The network interface the device is reached through; empty: the routing table picks.
+  std::string interfaceName;
 };
 
 // The panel of one device's run on the command line: the operator's fields, the messages, and
@@ -31,6 +33,7 @@ class DevicePanel : public OperatorPanel, public ProgressObserver {
   std::string password() const override { return request_.password; }
   bool viaBoot() const override { return request_.viaBoot; }
   std::string imagePath() const override { return request_.imagePath; }
+  const std::string& interfaceName() const { return request_.interfaceName; }
 
   void setProgressRange(std::int64_t, std::int64_t) override {}
   void setProgressPosition(std::int64_t) override {}

@@ -9,7 +9,8 @@
 namespace korvel {
 namespace {
 
-constexpr std::size_t kColumns = 6;
+// The interface column comes first and only when some device was reached through one.
+constexpr std::size_t kColumns = 7;
 using Row = std::array<std::string, kColumns>;
 constexpr char kNothing[] = "-";
 
@@ -31,7 +32,8 @@ std::string boardIdText(std::uint32_t boardId) {
 }
 
 Row rowOf(const DeviceResult& result) {
-  return {result.address.dotted(),
+  return {result.interfaceName.empty() ? kNothing : result.interfaceName,
+          result.address.dotted(),
           result.info ? boardIdText(result.info->boardId) : kNothing,
           result.info ? serialText(result.info->serial) : kNothing,
           std::string(outcomeName(result.outcome.kind)),
@@ -40,13 +42,13 @@ Row rowOf(const DeviceResult& result) {
 }
 
 // Texts left-aligned, numbers right-aligned.
-void appendRow(std::string& table, const Row& row,
-               const std::array<std::size_t, kColumns>& widths) {
-  constexpr std::array<bool, kColumns> kRightAligned{false, false, false, false, true, true};
+void appendRow(std::string& table, const Row& row, const std::array<std::size_t, kColumns>& widths,
+               std::size_t firstColumn) {
+  constexpr std::array<bool, kColumns> kRightAligned{false, false, false, false, false, true, true};
   std::string line;
-  for (std::size_t column = 0; column < kColumns; ++column) {
+  for (std::size_t column = firstColumn; column < kColumns; ++column) {
     const std::string padding(widths[column] - row[column].size(), ' ');
-    if (column > 0) line += "  ";
+    if (column > firstColumn) line += "  ";
     line += kRightAligned[column] ? padding + row[column] : row[column] + padding;
   }
   line.erase(line.find_last_not_of(' ') + 1);
@@ -78,8 +80,13 @@ std::string leftBehindLine(const DeviceResult& result) {
          "back\n";
 }
 
+std::string deviceLabel(const DeviceResult& result) {
+  const std::string address = result.address.dotted();
+  return result.interfaceName.empty() ? address : result.interfaceName + " " + address;
+}
+
 std::string finishedLine(const DeviceResult& result) {
-  const std::string address = result.address.dotted() + ": ";
+  const std::string address = deviceLabel(result) + ": ";
   std::string notices;
   for (const std::string& notice : result.notices) notices += address + notice + "\n";
   if (result.outcome.kind == OutcomeKind::Skipped)
@@ -99,8 +106,12 @@ std::string finishedLine(const DeviceResult& result) {
 }
 
 std::string resultTable(const std::vector<DeviceResult>& results) {
-  std::vector<Row> rows{{"ADDRESS", "BOARD ID", "SERIAL", "OUTCOME", "BYTES", "SECONDS"}};
+  std::vector<Row> rows{
+      {"INTERFACE", "ADDRESS", "BOARD ID", "SERIAL", "OUTCOME", "BYTES", "SECONDS"}};
   for (const DeviceResult& result : results) rows.push_back(rowOf(result));
+  const bool anyInterface = std::any_of(results.begin(), results.end(), [](const auto& result) {
+    return !result.interfaceName.empty();
+  });
   std::array<std::size_t, kColumns> widths{};
   for (const Row& row : rows) {
     for (std::size_t column = 0; column < kColumns; ++column) {
@@ -108,7 +119,7 @@ std::string resultTable(const std::vector<DeviceResult>& results) {
     }
   }
   std::string table;
-  for (const Row& row : rows) appendRow(table, row, widths);
+  for (const Row& row : rows) appendRow(table, row, widths, anyInterface ? 0 : 1);
   return table;
 }
 

@@ -11,8 +11,11 @@ namespace korvel {
 // itself in 2.0 s\n".
 std::string programmedLine(const RunOutcome& run, double seconds);
 
+// "eth1 192.168.0.10", or the address alone when no interface was named.
+std::string deviceLabel(const DeviceResult& result);
+
 // The line (or lines: a message of several lines is indented after its first) that says how one
-// device among many came out, its address first, after the run's notices; then the line of
+// device among many came out, its label first, after the run's notices; then the line of
 // leftBehindLine(), if any.
 std::string finishedLine(const DeviceResult& result);
 
@@ -20,8 +23,8 @@ std::string finishedLine(const DeviceResult& result);
 // address: the line that tells the operator so. Empty otherwise.
 std::string leftBehindLine(const DeviceResult& result);
 
-// One row per device under a heading: address, board id, serial, outcome, bytes, seconds; each
-// column as wide as its widest entry.
+// One row per device under a heading: interface (when any device has one), address, board id,
+// serial, outcome, bytes, seconds; each column as wide as its widest entry.
 std::string resultTable(const std::vector<DeviceResult>& results);
 
 }  // namespace korvel

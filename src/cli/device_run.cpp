@@ -26,10 +26,11 @@ DeviceRun::DeviceRun(std::unique_ptr<DevicePanel> panel, CliEnvironment& environ
     : panel_(std::move(panel)),
       environment_(environment),
       recorder_(std::make_unique<ResultRecorder>(result_)),
-      programmer_(*panel_, environment.echoService(), environment.pauses()) {
+      programmer_(*panel_, environment.echoServiceOn(panel_->interfaceName()),
+                  environment.pauses()) {
   fanOut_.add(panel_.get());
   fanOut_.add(recorder_.get());
-  prepareProgrammer(programmer_, fanOut_, environment_);
+  prepareProgrammer(programmer_, fanOut_, environment_, panel_->interfaceName());
 }
 
 DeviceRun::~DeviceRun() = default;
@@ -37,6 +38,7 @@ DeviceRun::~DeviceRun() = default;
 DeviceResult DeviceRun::program() {
   result_ = {};
   result_.address = panel_->ipAddress();
+  result_.interfaceName = panel_->interfaceName();
   const auto start = environment_.now();
   result_.outcome = programmer_.programDevice();
   result_.run = programmer_.lastRun();

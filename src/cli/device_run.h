@@ -20,6 +20,8 @@ namespace korvel {
 // What one device's programming run came to.
 struct DeviceResult {
   Ipv4Address address;
+  // The network interface the device was reached through; empty when the routing table chose.
+  std::string interfaceName;
   // The device's answer to the information query, when it gave one.
   std::optional<DeviceInfoReply> info;
   Outcome outcome;

@@ -24,7 +24,10 @@ class InfoCommand : public CliCommand {
     output_.addTrace(command);
     output_.addLogFile(command);
   }
-  void completeArguments(std::istream& in) override { device_.readPassword(in); }
+  void completeArguments(std::istream& in, CliEnvironment& environment) override {
+    device_.readPassword(in);
+    checkInterfaces({device_.interfaceName}, environment);
+  }
 
   // With --json the information, or the failure, is in the result line: standard output holds
   // nothing but JSON. With --json or --trace no progress bar is drawn.
@@ -37,12 +40,13 @@ class InfoCommand : public CliCommand {
     CliPanel panel(request, context.err, environment);
     ProgressFanOut events;
     events.add(&panel);
-    const auto device = reporting.forDevice(request.ipAddress);
+    const auto device = reporting.forDevice(request.ipAddress, request.interfaceName);
     for (ProgressObserver* observer : device->observers()) events.add(observer);
     Outcome outcome;
     {
-      DeviceProgrammer programmer(panel, environment.echoService(), environment.pauses());
-      prepareProgrammer(programmer, panel, environment);
+      DeviceProgrammer programmer(panel, environment.echoServiceOn(request.interfaceName),
+                                  environment.pauses());
+      prepareProgrammer(programmer, panel, environment, request.interfaceName);
       programmer.setProgressObserver(&events);
       programmer.setExchangeObserver(device->exchangeObserver());
       programmer.setRunDemands(demands_.demands());

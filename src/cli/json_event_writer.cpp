@@ -29,9 +29,10 @@ double roundedSeconds(std::chrono::steady_clock::duration elapsed) {
 }
 
 JsonEventWriter::JsonEventWriter(JsonLines& lines, std::string ip, Conversation conversation,
-                                 Clock clock)
+                                 Clock clock, std::string interfaceName)
     : lines_(lines),
       ip_(std::move(ip)),
+      interfaceName_(std::move(interfaceName)),
       conversation_(conversation),
       clock_(std::move(clock)),
       start_(clock_()) {}
@@ -39,6 +40,7 @@ JsonEventWriter::JsonEventWriter(JsonLines& lines, std::string ip, Conversation 
 JsonObject JsonEventWriter::line(const char* event) const {
   JsonObject object = jsonHead(event);
   object["ip"] = ip_;
+  if (!interfaceName_.empty()) object["interface"] = interfaceName_;
   return object;
 }
 

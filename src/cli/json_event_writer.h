@@ -10,7 +10,8 @@
 
 namespace korvel {
 
-// Turns the events of one device's conversation into JSON lines, each with "event" and "ip":
+// Turns the events of one device's conversation into JSON lines, each with "event" and "ip" (and
+// "interface" when the device is reached through one named):
 // info, phase, retry, progress, resend, and at the end message (a run's failure) and result.
 class JsonEventWriter : public ProgressObserver {
  public:
@@ -18,7 +19,8 @@ class JsonEventWriter : public ProgressObserver {
   enum class Conversation { InformationQuery, Run };
 
   // The seconds of the result count from here.
-  JsonEventWriter(JsonLines& lines, std::string ip, Conversation conversation, Clock clock);
+  JsonEventWriter(JsonLines& lines, std::string ip, Conversation conversation, Clock clock,
+                  std::string interfaceName = {});
 
   void onEvent(const ProgressEvent& event) override;
 
@@ -28,6 +30,7 @@ class JsonEventWriter : public ProgressObserver {
 
   JsonLines& lines_;
   std::string ip_;
+  std::string interfaceName_;
   Conversation conversation_;
   Clock clock_;
   std::chrono::steady_clock::time_point start_;

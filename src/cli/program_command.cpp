@@ -36,7 +36,7 @@ class ProgramCommand : public CliCommand {
     device_.addTo(command, true);
     command
         .add_option("--targets", targetsPath_,
-                    "file of device addresses: one a line, # starts a comment")
+                    "file of devices: ADDRESS or INTERFACE ADDRESS a line, # starts a comment")
         ->type_name("FILE");
     command.add_option("--jobs", jobs_, "devices programmed at once (default: all, at most 64)")
         ->type_name("N")
@@ -49,15 +49,18 @@ class ProgramCommand : public CliCommand {
     output_.addLogFile(command);
   }
 
-  void completeArguments(std::istream& in) override {
+  void completeArguments(std::istream& in, CliEnvironment& environment) override {
     device_.readPassword(in);
     for (const std::string& address : device_.addresses) {
-      if (auto error = targets_.add(address, "--ip")) throw CLI::ValidationError(*error);
+      if (auto error = targets_.add(address, "--ip", device_.interfaceName)) {
+        throw CLI::ValidationError(*error);
+      }
     }
     if (!targetsPath_.empty()) readTargetFile();
     if (targets_.addresses().empty()) {
       throw CLI::ValidationError("--ip A.B.C.D or --targets FILE is required");
     }
+    checkInterfaces(targets_.interfaces(), environment);
   }
 
   // Ctrl-C or SIGTERM stops every run after the exchange in flight; the results are still
@@ -81,12 +84,15 @@ class ProgramCommand : public CliCommand {
   void readTargetFile() {
     std::ifstream file(pathFromUtf8(targetsPath_));
     if (!file) throw CLI::ValidationError(targetsPath_ + ": cannot be opened");
-    if (auto error = targets_.read(file, targetsPath_)) throw CLI::ValidationError(*error);
+    if (auto error = targets_.read(file, targetsPath_, device_.interfaceName)) {
+      throw CLI::ValidationError(*error);
+    }
   }
 
-  CliRequest requestFor(Ipv4Address address) const {
+  CliRequest requestFor(std::size_t target) const {
     CliRequest request = device_.request(imagePath_, viaBoot_);
-    request.ipAddress = address;
+    request.ipAddress = targets_.addresses()[target];
+    request.interfaceName = targets_.interfaces()[target];
     return request;
   }
 
@@ -97,10 +103,10 @@ class ProgramCommand : public CliCommand {
     if (!reporting.prepare()) return kExitFailure;
     // With JSON or a trace, no progress bar; with JSON, standard output holds nothing else.
     QuietEnvironment quiet(context.environment);
-    const CliRequest request = requestFor(targets_.addresses().front());
+    const CliRequest request = requestFor(0);
     const auto run = makeTerminalRun(request, reporting.quiet() ? quiet : context.environment,
                                      context.err, reporting.json() ? nullptr : &context.out);
-    const auto device = reporting.forDevice(request.ipAddress);
+    const auto device = reporting.forDevice(request.ipAddress, request.interfaceName);
     device->attachTo(*run);
     run->programmer().setStopRequest(&stop);
     run->programmer().setRunDemands(demands_.demands());
@@ -125,14 +131,15 @@ class ProgramCommand : public CliCommand {
     RunReporting reporting(output_, context, "program", imagePath_);
     if (!reporting.prepare()) return kExitFailure;
     std::vector<CliRequest> requests;
-    for (const Ipv4Address address : targets_.addresses()) {
-      requests.push_back(requestFor(address));
+    for (std::size_t target = 0; target < targets_.addresses().size(); ++target) {
+      requests.push_back(requestFor(target));
     }
     SharedLines& lines = reporting.errorLines();
     std::vector<std::unique_ptr<DeviceReporting>> devices(requests.size());
     BatchHooks hooks;
     hooks.starting = [&](DeviceRun& run, std::size_t index) {
-      devices[index] = reporting.forDevice(requests[index].ipAddress);
+      devices[index] =
+          reporting.forDevice(requests[index].ipAddress, requests[index].interfaceName);
       devices[index]->attachTo(run);
       run.programmer().setStopRequest(&stop);
       run.programmer().setRunDemands(demands_.demands());

@@ -15,6 +15,12 @@ class QuietEnvironment : public CliEnvironment {
   explicit QuietEnvironment(CliEnvironment& machine) : machine_(machine) {}
 
   EchoService& echoService() override { return machine_.echoService(); }
+  EchoService& echoServiceOn(const std::string& interfaceName) override {
+    return machine_.echoServiceOn(interfaceName);
+  }
+  std::optional<std::string> interfaceProblem(const std::string& name) override {
+    return machine_.interfaceProblem(name);
+  }
   Pauses& pauses() override { return machine_.pauses(); }
   bool errorStreamIsTerminal() const override { return false; }
   std::chrono::steady_clock::time_point now() const override { return machine_.now(); }

@@ -74,7 +74,7 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
     for (const auto& [sub, command] : table) {
       if (sub->parsed()) chosen = command;
     }
-    if (chosen) chosen->completeArguments(in);
+    if (chosen) chosen->completeArguments(in, environment);
   } catch (const CLI::ParseError& error) {
     return app.exit(error, out, err) == kExitSuccess ? kExitSuccess : kExitUsage;
   }

@@ -34,10 +34,11 @@ std::string isoUtc(std::chrono::system_clock::time_point time) {
 
 RunLogWriter::RunLogWriter(RunLogFile& file, std::string command, std::string ip,
                            const ImageFacts* image, std::chrono::system_clock::time_point began,
-                           Clock clock)
+                           Clock clock, std::string interfaceName)
     : file_(file),
       command_(std::move(command)),
       ip_(std::move(ip)),
+      interfaceName_(std::move(interfaceName)),
       image_(image),
       began_(began),
       clock_(std::move(clock)),
@@ -56,6 +57,7 @@ std::string RunLogWriter::line(const Outcome& outcome) const {
   object["command"] = command_;
   if (image_) addImageFacts(object, *image_);
   object["ip"] = ip_;
+  if (!interfaceName_.empty()) object["interface"] = interfaceName_;
   if (tally_.info) {
     addDeviceInfo(object, *tally_.info);
   } else {

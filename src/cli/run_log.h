@@ -47,7 +47,8 @@ class RunLogWriter : public ProgressObserver {
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
   RunLogWriter(RunLogFile& file, std::string command, std::string ip, const ImageFacts* image,
-               std::chrono::system_clock::time_point began, Clock clock);
+               std::chrono::system_clock::time_point began, Clock clock,
+               std::string interfaceName = {});
 
   void onEvent(const ProgressEvent& event) override;
 
@@ -60,6 +61,7 @@ class RunLogWriter : public ProgressObserver {
   RunLogFile& file_;
   std::string command_;
   std::string ip_;
+  std::string interfaceName_;
   const ImageFacts* image_;
   std::chrono::system_clock::time_point began_;
   Clock clock_;

@@ -32,11 +32,13 @@ bool RunReporting::prepare() {
   return true;
 }
 
-std::unique_ptr<DeviceReporting> RunReporting::forDevice(Ipv4Address address) {
-  return std::make_unique<DeviceReporting>(*this, address.dotted());
+std::unique_ptr<DeviceReporting> RunReporting::forDevice(Ipv4Address address,
+                                                         const std::string& interfaceName) {
+  return std::make_unique<DeviceReporting>(*this, address.dotted(), interfaceName);
 }
 
-DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip)
+DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip,
+                                 const std::string& interfaceName)
     : logPath_(reporting.options_.logFile) {
   CliEnvironment& environment = reporting.context_.environment;
   auto clock = [&environment] { return environment.now(); };
@@ -44,13 +46,13 @@ DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip)
     json_.emplace(*reporting.json_, ip,
                   reporting.imagePath_ ? JsonEventWriter::Conversation::Run
                                        : JsonEventWriter::Conversation::InformationQuery,
-                  clock);
+                  clock, interfaceName);
   }
-  if (reporting.trace_) trace_.emplace(*reporting.trace_);
+  if (reporting.trace_) trace_.emplace(*reporting.trace_, interfaceName);
   if (reporting.log_) {
     log_.emplace(*reporting.log_, reporting.command_, ip,
                  reporting.image_ ? &*reporting.image_ : nullptr, std::chrono::system_clock::now(),
-                 clock);
+                 clock, interfaceName);
   }
 }
 

@@ -40,8 +40,10 @@ class RunReporting {
   // Standard error for whole lines from several threads; the trace writes there too.
   SharedLines& errorLines() { return errorLines_; }
 
-  // One device's writers; they must not outlive this object.
-  std::unique_ptr<DeviceReporting> forDevice(Ipv4Address address);
+  // One device's writers, naming `interfaceName` when the device is reached through one; they
+  // must not outlive this object.
+  std::unique_ptr<DeviceReporting> forDevice(Ipv4Address address,
+                                             const std::string& interfaceName = {});
 
  private:
   friend class DeviceReporting;
@@ -60,7 +62,7 @@ class RunReporting {
 // One device's JSON writer and run log writer, as observers of its programmer's events.
 class DeviceReporting {
  public:
-  DeviceReporting(RunReporting& reporting, std::string ip);
+  DeviceReporting(RunReporting& reporting, std::string ip, const std::string& interfaceName);
   DeviceReporting(const DeviceReporting&) = delete;
   DeviceReporting& operator=(const DeviceReporting&) = delete;
 

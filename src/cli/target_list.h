@@ -12,21 +12,32 @@
 namespace korvel {
 
 // The devices one `program` runs at, in the order they were given: from --ip and from target
-// files. Each address once.
+// files. Each address once, unless each mention names a network interface of its own: devices
+// on a bench's ports may share one address.
 class TargetList {
  public:
-  // Adds the address in `text`, given at `origin` (an option or "FILE:LINE"); an error text
-  // naming the origin when it is no address or one listed before.
-  std::optional<std::string> add(std::string_view text, const std::string& origin);
+  // Adds the address in `text` reached through `interfaceName` (empty: the routing table's
+  // choice), given at `origin` (an option or "FILE:LINE"); an error text naming the origin when
+  // it is no address or one listed before.
+  std::optional<std::string> add(std::string_view text, const std::string& origin,
+                                 const std::string& interfaceName = {});
 
-  // Adds the addresses of a target file: one a line, "#" to the end of the line a comment,
-  // blank lines and blanks around an address ignored. The first bad line's error, if any.
-  std::optional<std::string> read(std::istream& in, const std::string& fileName);
+  // Adds the devices of a target file: one a line, as ADDRESS or INTERFACE ADDRESS, "#" to the
+  // end of the line a comment, blank lines and blanks around the words ignored. A line without
+  // an interface gets `defaultInterface`. The first bad line's error, if any.
+  std::optional<std::string> read(std::istream& in, const std::string& fileName,
+                                  const std::string& defaultInterface = {});
 
   const std::vector<Ipv4Address>& addresses() const { return addresses_; }
+  // The interface of each address, in the same order; empty where none was named.
+  const std::vector<std::string>& interfaces() const { return interfaces_; }
 
  private:
+  std::optional<std::string> addLine(std::string_view text, const std::string& origin,
+                                     const std::string& defaultInterface);
+
   std::vector<Ipv4Address> addresses_;
+  std::vector<std::string> interfaces_;
   std::vector<std::string> origins_;
 };
 

@@ -46,6 +46,8 @@ std::string traceLine(const EchoExchange& exchange) {
          " bytes): " + whatCameBack(exchange);
 }
 
-void TraceWriter::onExchange(const EchoExchange& exchange) { output_.write(traceLine(exchange)); }
+void TraceWriter::onExchange(const EchoExchange& exchange) {
+  output_.write((interfaceName_.empty() ? "" : interfaceName_ + " ") + traceLine(exchange));
+}
 
 }  // namespace korvel

@@ -29,16 +29,18 @@ class TraceOutput {
   std::chrono::steady_clock::time_point start_;
 };
 
-// One line for each of a link's echo requests: when, to which address, its sequence and attempt,
-// what it carried and what came back.
+// One line for each of a link's echo requests: when, to which address (through which network
+// interface, when one was named), its sequence and attempt, what it carried and what came back.
 class TraceWriter : public ExchangeObserver {
  public:
-  explicit TraceWriter(TraceOutput& output) : output_(output) {}
+  explicit TraceWriter(TraceOutput& output, std::string interfaceName = {})
+      : output_(output), interfaceName_(std::move(interfaceName)) {}
 
   void onExchange(const EchoExchange& exchange) override;
 
  private:
   TraceOutput& output_;
+  std::string interfaceName_;
 };
 
 // "127.0.0.2 seq 7 attempt 1/5 sent command 0x03 (105 bytes): status 1, length 96" without the

@@ -62,5 +62,12 @@ class EchoService {
 
 // The echo service of the operating system this program was built for.
 std::unique_ptr<EchoService> makeSystemEchoService();
+// The same, with every request going out of the network interface `interfaceName` and replies
+// taken only from it: one port of a bench where each port's device has the same address.
+std::unique_ptr<EchoService> makeInterfaceEchoService(const std::string& interfaceName);
+
+// Why the network interface `name` cannot carry echo requests: it does not exist, it is down, or
+// this system cannot choose one; nothing when it can.
+std::optional<std::string> networkInterfaceProblem(const std::string& name);
 
 }  // namespace korvel

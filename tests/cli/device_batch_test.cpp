@@ -408,7 +408,7 @@ TEST_F(DeviceBatchTest, NoMoreRunsGoAtOnceThanTheJobsAllow) {
   const std::string image = writeImage(false);
   std::vector<CliRequest> requests;
   for (std::uint32_t address = kFirst; address < kFirst + 6; ++address) {
-    requests.push_back({Ipv4Address::fromHostOrder(address), "admin", "admin", image, false});
+    requests.push_back({Ipv4Address::fromHostOrder(address), "admin", "admin", image, false, {}});
   }
   for (const int jobs : {2, 6}) {
     StartGate gate(static_cast<std::size_t>(jobs));

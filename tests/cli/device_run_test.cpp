@@ -33,7 +33,7 @@ class DeviceRunTest : public ::testing::Test {
   }
 
   CliRequest request(Ipv4Address address, std::string image) {
-    return {address, "admin", "admin", std::move(image), false};
+    return {address, "admin", "admin", std::move(image), false, {}};
   }
 
   SimulatedDevice device{DeviceConfig{.serial = (12u << 16) | 34,

@@ -5,6 +5,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "cli/cli_environment.h"
@@ -94,6 +96,14 @@ class BenchCliEnvironment : public CliEnvironment {
  public:
   explicit BenchCliEnvironment(EchoService& echo) : echo_(echo) {}
   EchoService& echoService() override { return echo_; }
+  // A bench's ports, each with devices of its own behind it; any other name is looked up on
+  // this machine.
+  EchoService& echoServiceOn(const std::string& interfaceName) override {
+    return interfaceName.empty() ? echo_ : *ports.at(interfaceName);
+  }
+  std::optional<std::string> interfaceProblem(const std::string& name) override {
+    return ports.contains(name) ? std::nullopt : networkInterfaceProblem(name);
+  }
   Pauses& pauses() override { return pauses_; }
   bool errorStreamIsTerminal() const override { return false; }
   std::chrono::steady_clock::time_point now() const override { return {}; }
@@ -104,6 +114,7 @@ class BenchCliEnvironment : public CliEnvironment {
 
   // The operator's interrupt while a command watches for it.
   std::function<void(int)> interrupt;
+  std::map<std::string, EchoService*> ports;
 
   CountingPauses& countedPauses() { return pauses_; }
 

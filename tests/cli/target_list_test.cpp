@@ -30,10 +30,13 @@ TEST(TargetListTest, ABadLineOrASecondMentionNamesWhereItIs) {
             "bench.txt:3: '10.0.0.256' is not four dotted decimal numbers 0 to 255");
   EXPECT_EQ(targets.addresses(), (std::vector<Ipv4Address>{{10, 0, 0, 1}}));
 
+  // Two words are an interface and an address; an address is no interface's name.
   std::istringstream words("10.0.0.2 10.0.0.3\n");
   EXPECT_EQ(targets.read(words, "b"),
-            "b:1: '10.0.0.2 10.0.0.3' is not four dotted decimal "
-            "numbers 0 to 255");
+            "b:1: '10.0.0.2 10.0.0.3' is not ADDRESS or INTERFACE ADDRESS");
+  std::istringstream badAddress("eth1 10.0.0.256\n");
+  EXPECT_EQ(targets.read(badAddress, "b"),
+            "b:1: '10.0.0.256' is not four dotted decimal numbers 0 to 255");
   std::istringstream controls("\x1b[2J\n");
   EXPECT_EQ(targets.read(controls, "b"),
             "b:1: '\\x1B[2J' is not four dotted decimal numbers 0 to 255");
@@ -42,6 +45,31 @@ TEST(TargetListTest, ABadLineOrASecondMentionNamesWhereItIs) {
   EXPECT_EQ(targets.read(twice, "more.txt"),
             "more.txt:3: 10.0.0.1 is given twice (first at bench.txt:1)");
   EXPECT_EQ(targets.add("10.0.0.5", "--ip"), "--ip: 10.0.0.5 is given twice (first at more.txt:1)");
+}
+
+TEST(TargetListTest, OneAddressMayRecurOnlyWhenEveryMentionNamesAnotherInterface) {
+  const struct {
+    const char* file;
+    std::optional<std::string> error;
+  } cases[] = {
+      {"eth1 10.0.0.9\neth2\t 10.0.0.9\neth3 10.0.0.9 # third port\n", std::nullopt},
+      {"eth1 10.0.0.9\neth1 10.0.0.9\n", "f:2: eth1 10.0.0.9 is given twice (first at f:1)"},
+      {"eth1 10.0.0.9\n10.0.0.9\n", "f:2: 10.0.0.9 is given twice (first at f:1)"},
+      {"10.0.0.9\neth1 10.0.0.9\n", "f:2: eth1 10.0.0.9 is given twice (first at f:1)"},
+  };
+  for (const auto& c : cases) {
+    TargetList targets;
+    std::istringstream file(c.file);
+    EXPECT_EQ(targets.read(file, "f"), c.error) << c.file;
+  }
+
+  TargetList targets;
+  std::istringstream file("eth1 10.0.0.9\n10.0.0.9\n10.0.0.8\n");
+  ASSERT_EQ(targets.read(file, "f", "eth2"), std::nullopt);
+  EXPECT_EQ(targets.interfaces(), (std::vector<std::string>{"eth1", "eth2", "eth2"}));
+  EXPECT_EQ(targets.add("10.0.0.9", "--ip", "eth3"), std::nullopt);
+  EXPECT_EQ(targets.add("10.0.0.8", "--ip", "eth2"),
+            "--ip: eth2 10.0.0.8 is given twice (first at f:3)");
 }
 
 TEST(TargetListTest, AllDevicesGoAtOnceUpToSixtyFour) {

@@ -25,3 +25,16 @@ foreach(case info program-device program-subordinate via-boot-refused precheck-t
   set_tests_properties(e2e_cli_${case} PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120
     ENVIRONMENT KORVEL_JSON_CHECK=${CMAKE_CURRENT_LIST_DIR}/json_schema_check.py)
 endforeach()
+
+# A bench of devices at one address, each behind a veth pair of its own.
+add_test(NAME e2e_bench_four-ports
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_e2e.sh four-ports $<TARGET_FILE:korvel-cli>
+          $<TARGET_FILE:korvel-devsim> $<TARGET_FILE:e2e_cli_fixture>)
+add_test(NAME e2e_bench_four-ports-in-turn
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_e2e.sh four-ports-in-turn $<TARGET_FILE:korvel-cli>
+          $<TARGET_FILE:korvel-devsim> $<TARGET_FILE:e2e_cli_fixture>)
+add_test(NAME e2e_bench_two-runs-two-ports
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_e2e.sh two-runs-two-ports $<TARGET_FILE:korvel-cli>
+          $<TARGET_FILE:korvel-devsim> $<TARGET_FILE:e2e_cli_fixture>)
+set_tests_properties(e2e_bench_four-ports e2e_bench_four-ports-in-turn
+  e2e_bench_two-runs-two-ports PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)

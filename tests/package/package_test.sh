@@ -121,7 +121,7 @@ for word in info program summary --help; do
   grep -qx -- "$word" <<<"$words" || fail "completion of 'korvel-cli ' lacks $word: $words"
 done
 words=$(complete_words info --)
-for word in --ip --login --password --password-stdin --help; do
+for word in --ip --interface --login --password --password-stdin --help; do
   grep -qx -- "$word" <<<"$words" || fail "completion of 'korvel-cli info --' lacks $word: $words"
 done
 [[ -z $(complete_words info --ip "") ]] || fail "completion offers words for the address"
@@ -138,6 +138,8 @@ done
 words=$(complete_words program device.qlxfw --targets "")
 grep -qx 'notes.txt' <<<"$words" || fail "completion of a target list: $words"
 [[ -z $(complete_words program device.qlxfw --jobs "") ]] || fail "completion offers words for --jobs"
+# An interface is one of this machine's.
+grep -qx 'lo' <<<"$(complete_words info --interface "")" || fail "completion of an interface"
 
 # --- the postinst ---
 if ((EUID != 0)); then

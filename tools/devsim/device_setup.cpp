@@ -1,6 +1,8 @@
 #include "device_setup.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 
 #include <charconv>
 #include <fstream>
@@ -150,12 +152,25 @@ std::optional<std::string> utf8ToCp1251(const std::string& text) {
   return out;
 }
 
-std::optional<std::uint32_t> parseLoopbackAddress(const std::string& text) {
+std::optional<std::uint32_t> parseDeviceAddress(const std::string& text) {
   in_addr address{};
   if (::inet_pton(AF_INET, text.c_str(), &address) != 1) return std::nullopt;
-  // The simulator answers for loopback addresses only.
-  if ((ntohl(address.s_addr) >> 24) != 127) return std::nullopt;
+  const std::uint32_t host = ntohl(address.s_addr);
+  if (host == INADDR_ANY || host == INADDR_BROADCAST || IN_MULTICAST(host)) return std::nullopt;
   return address.s_addr;
+}
+
+bool isAddressOfThisNamespace(std::uint32_t address) {
+  if ((ntohl(address) >> 24) == 127) return true;
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return false;
+  bool found = false;
+  for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    found = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr == address;
+  }
+  ::freeifaddrs(list);
+  return found;
 }
 
 std::optional<std::uint32_t> parseUnsigned(const std::string& text) {

@@ -35,7 +35,8 @@ struct DeviceSettings {
 bool applySettings(const DeviceSettings& settings, DeviceSetup& setup, std::string& error);
 
 // Readings of the values the command line and the file share. Each gives nothing on bad input.
-std::optional<std::uint32_t> parseLoopbackAddress(const std::string& text);  // network order
+// A unicast address (network order): not 0.0.0.0, multicast or the broadcast address.
+std::optional<std::uint32_t> parseDeviceAddress(const std::string& text);
 std::optional<std::uint32_t> parseUnsigned(const std::string& text);         // decimal or 0x-hex
 std::optional<std::uint32_t> parseSerial(const std::string& text);           // "3.7" or a number
 std::optional<std::uint16_t> parseVersion(const std::string& text);          // "1.2"
@@ -48,6 +49,10 @@ struct FileConfig {
   std::vector<std::pair<std::string, DeviceSettings>> devices;  // address text, settings
 };
 std::optional<FileConfig> readConfigFile(const std::string& path, std::string& error);
+
+// Whether this network namespace holds `address` (network order): every loopback address does,
+// any other one only when an interface carries it.
+bool isAddressOfThisNamespace(std::uint32_t address);
 
 // Texts typed as UTF-8 become the 8-bit bytes the device keeps: cp1251 for its texts, Latin-1
 // for its credentials.

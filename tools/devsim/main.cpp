@@ -74,8 +74,8 @@ struct Options {
 
 void addOptions(CLI::App& app, Options& options) {
   app.add_option("-a,--address", options.addresses,
-                 "Loopback address to answer for; repeatable (default 127.0.0.2 when no device is "
-                 "configured)");
+                 "Address of this namespace to answer for: a loopback address, or one an interface "
+                 "holds; repeatable (default 127.0.0.2 when no device is configured)");
   app.add_option("-c,--config", options.configFile, "JSON configuration of the devices")
       ->check(CLI::ExistingFile);
   app.add_option("--login", options.login, "Login the device takes (default admin)");
@@ -157,10 +157,14 @@ bool readNumbers(const Options& options, const CLI::App& app, DeviceSettings& s,
 bool addDevice(const std::string& address, const std::vector<const DeviceSettings*>& layers,
                std::vector<DeviceSetup>& setups, std::string& error) {
   DeviceSetup setup;
-  const auto parsed = parseLoopbackAddress(address);
+  const auto parsed = parseDeviceAddress(address);
   if (!parsed) {
-    error =
-        "bad address " + address + " (the simulator answers for loopback addresses 127.x.x.x only)";
+    error = "bad address " + address + " (a unicast IPv4 address such as 127.0.0.2 is needed)";
+    return false;
+  }
+  if (!isAddressOfThisNamespace(*parsed)) {
+    error = "address " + address +
+            " is not one of this network namespace's (give it to an interface first: ip addr add)";
     return false;
   }
   for (const auto& existing : setups) {
@@ -245,7 +249,9 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"korvel-devsim: a simulated Korvel device answering ICMP echo requests on loopback"};
+  CLI::App app{
+      "korvel-devsim: a simulated Korvel device answering ICMP echo requests in a private network "
+      "namespace"};
   Options options;
   addOptions(app, options);
   CLI11_PARSE(app, argc, argv);

@@ -85,12 +85,27 @@ EchoFailure setupFailure(int error) {
   return echoFailure(error, text::kIcmpSocketSetupFailed + errorText(error));
 }
 
+// Before bind(): a socket bound to an address may no longer be bound to a device without
+// CAP_NET_RAW.
+bool bindToInterface(int fd, const std::string& interfaceName) {
+  if (interfaceName.empty()) return true;
+  return ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interfaceName.c_str(),
+                      static_cast<socklen_t>(interfaceName.size())) == 0;
+}
+
 // `identifier`: the one a raw socket's filter already lets through; for a ping socket the
 // kernel's.
 std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind,
+                                          const std::string& interfaceName,
                                           std::optional<std::uint16_t> identifier,
                                           EchoFailure& failure) {
   SocketGuard socket(fd);
+  if (!bindToInterface(fd, interfaceName)) {
+    const int error = errno;
+    failure =
+        echoFailure(error, text::kIcmpSocketSetupFailed + interfaceName + ": " + errorText(error));
+    return nullptr;
+  }
   if (!setIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
       !setIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DO)) {
     failure = setupFailure(errno);
@@ -104,14 +119,15 @@ std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind,
   return std::make_unique<LinuxEchoChannel>(socket.release(), kind, *identifier);
 }
 
-std::unique_ptr<EchoChannel> setUpOwnRawChannel(int fd, EchoFailure& failure) {
+std::unique_ptr<EchoChannel> setUpOwnRawChannel(int fd, const std::string& interfaceName,
+                                                EchoFailure& failure) {
   SocketGuard socket(fd);
   const std::uint16_t identifier = randomIdentifier();
   if (const int error = restrictToEchoReplies(fd, identifier); error != 0) {
     failure = setupFailure(error);
     return nullptr;
   }
-  return setUpChannel(socket.release(), IcmpSocketKind::Raw, identifier, failure);
+  return setUpChannel(socket.release(), IcmpSocketKind::Raw, interfaceName, identifier, failure);
 }
 
 // Milliseconds for poll, rounded up so that a wake-up never comes before the deadline.
@@ -223,24 +239,26 @@ std::optional<ByteView> LinuxEchoChannel::replyData(ByteView datagram, Ipv4Addre
 
 LinuxEchoService::LinuxEchoService() : LinuxEchoService(installedIcmpHelperPath()) {}
 
-LinuxEchoService::LinuxEchoService(std::string icmpHelperPath)
-    : icmpHelperPath_(std::move(icmpHelperPath)) {}
+LinuxEchoService::LinuxEchoService(std::string icmpHelperPath, std::string interfaceName)
+    : icmpHelperPath_(std::move(icmpHelperPath)), interfaceName_(std::move(interfaceName)) {}
 
 std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
   if (const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
-    return setUpChannel(fd, IcmpSocketKind::Ping, std::nullopt, failure);
+    return setUpChannel(fd, IcmpSocketKind::Ping, interfaceName_, std::nullopt, failure);
   }
   // Any reason the ping socket is refused (usually a group outside ping_group_range) leaves the
   // raw socket worth a try; when that fails too, its error is the one that decides.
   const int pingError = errno;
   if (const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); fd >= 0) {
-    return setUpOwnRawChannel(fd, failure);
+    return setUpOwnRawChannel(fd, interfaceName_, failure);
   }
   int rawError = errno;
   if (isRefusal(rawError) && !icmpHelperPath_.empty()) {
     const std::uint16_t identifier = randomIdentifier();
     const HelperSocket handed = icmpSocketFromHelper(icmpHelperPath_, identifier);
-    if (handed.fd >= 0) return setUpChannel(handed.fd, IcmpSocketKind::Raw, identifier, failure);
+    if (handed.fd >= 0) {
+      return setUpChannel(handed.fd, IcmpSocketKind::Raw, interfaceName_, identifier, failure);
+    }
     rawError = handed.error;
   }
   failure = isRefusal(rawError)
@@ -251,6 +269,10 @@ std::unique_ptr<EchoChannel> LinuxEchoService::open(EchoFailure& failure) {
 
 std::unique_ptr<EchoService> makeSystemEchoService() {
   return std::make_unique<LinuxEchoService>();
+}
+
+std::unique_ptr<EchoService> makeInterfaceEchoService(const std::string& interfaceName) {
+  return std::make_unique<LinuxEchoService>(installedIcmpHelperPath(), interfaceName);
 }
 
 }  // namespace korvel

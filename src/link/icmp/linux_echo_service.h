@@ -57,10 +57,12 @@ class LinuxEchoChannel final : public EchoChannel {
 
 class LinuxEchoService final : public EchoService {
  public:
-  // The helper where the installation keeps it.
+  // The helper where the installation keeps it; no interface of its own.
   LinuxEchoService();
-  // `icmpHelperPath`: korvel-icmp-socket, or empty for none.
-  explicit LinuxEchoService(std::string icmpHelperPath);
+  // `icmpHelperPath`: korvel-icmp-socket, or empty for none. With an interface name, every
+  // socket is bound to that interface (SO_BINDTODEVICE): the routing table no longer picks the
+  // way out, and replies arriving elsewhere are not seen.
+  explicit LinuxEchoService(std::string icmpHelperPath, std::string interfaceName = {});
 
   // A ping socket when the process's group may have one; else a raw socket of its own when the
   // process holds CAP_NET_RAW; else one from the helper.
@@ -68,6 +70,7 @@ class LinuxEchoService final : public EchoService {
 
  private:
   std::string icmpHelperPath_;
+  std::string interfaceName_;
 };
 
 }  // namespace korvel

@@ -33,10 +33,15 @@ TEST(DeviceSetupTest, ReadsTheValuesOptionsAndFileShare) {
   EXPECT_FALSE(parseVersion("1."));
   EXPECT_EQ(parseUnsigned("0x000012AB"), 0x12ABu);
 
-  EXPECT_TRUE(parseLoopbackAddress("127.0.0.2"));
-  EXPECT_TRUE(parseLoopbackAddress("127.255.0.9"));
-  EXPECT_FALSE(parseLoopbackAddress("10.0.0.1"));
-  EXPECT_FALSE(parseLoopbackAddress("127.0.0"));
+  for (const char* address : {"127.0.0.2", "127.255.0.9", "10.0.0.1", "192.168.0.10"}) {
+    EXPECT_TRUE(parseDeviceAddress(address)) << address;
+  }
+  for (const char* address : {"127.0.0", "0.0.0.0", "224.0.0.1", "255.255.255.255"}) {
+    EXPECT_FALSE(parseDeviceAddress(address)) << address;
+  }
+  EXPECT_TRUE(isAddressOfThisNamespace(*parseDeviceAddress("127.0.0.9")));
+  // TEST-NET-3, documentation only: no interface of any machine holds it.
+  EXPECT_FALSE(isAddressOfThisNamespace(*parseDeviceAddress("203.0.113.77")));
 }
 
 TEST(DeviceSetupTest, DeviceTextsBecomeWindows1251AndCredentialsLatin1) {
