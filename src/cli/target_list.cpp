@@ -16,6 +16,24 @@ std::string_view withoutCommentAndBlanks(std::string_view line) {
   return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
 }
 
+// The next line without its "\n", read no further than one byte past kMaxTargetLine: a file of
+// one endless line costs no memory. False at the end of the input.
+bool readBoundedLine(std::istream& in, std::string& line) {
+  line.clear();
+  std::streambuf* buffer = in.rdbuf();
+  if (!buffer) return false;
+  for (;;) {
+    const auto c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      return !line.empty();
+    }
+    if (c == '\n') return true;
+    line += static_cast<char>(c);
+    if (line.size() > kMaxTargetLine) return true;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> TargetList::add(std::string_view text, const std::string& origin) {
@@ -23,24 +41,36 @@ std::optional<std::string> TargetList::add(std::string_view text, const std::str
   if (!address) {
     return origin + ": '" + escapeControls(text) + "' is not four dotted decimal numbers 0 to 255";
   }
-  const auto earlier = std::find(addresses_.begin(), addresses_.end(), *address);
-  if (earlier != addresses_.end()) {
-    return origin + ": " + std::string(text) + " is given twice (first at " +
-           origins_[static_cast<std::size_t>(earlier - addresses_.begin())] + ")";
+  const auto [earlier, added] = indexOf_.try_emplace(address->hostOrder(), addresses_.size());
+  if (!added) {
+    return origin + ": " + address->dotted() + " is given twice (first at " +
+           origins_[earlier->second] + ")";
+  }
+  if (addresses_.size() == kMaxTargets) {
+    indexOf_.erase(earlier);
+    return origin + ": more than " + std::to_string(kMaxTargets) + " devices";
   }
   addresses_.push_back(*address);
   origins_.push_back(origin);
   return std::nullopt;
 }
 
-std::optional<std::string> TargetList::read(std::istream& in, const std::string& fileName) {
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    const std::string_view text = withoutCommentAndBlanks(line);
-    if (text.empty()) continue;
-    if (auto error = add(text, fileName + ":" + std::to_string(number))) return error;
+std::optional<std::string> TargetList::addLine(std::string_view line, const std::string& origin) {
+  if (line.size() > kMaxTargetLine) {
+    return origin + ": the line is longer than " + std::to_string(kMaxTargetLine) + " bytes";
   }
-  if (in.bad()) return fileName + ": cannot be read";
+  const std::string_view text = withoutCommentAndBlanks(line);
+  if (text.empty()) return std::nullopt;
+  return add(text, origin);
+}
+
+std::optional<std::string> TargetList::read(std::istream& in, const std::string& fileName) {
+  const std::string shownName = escapeControls(fileName);
+  std::string line;
+  for (std::uint64_t number = 1; readBoundedLine(in, line); ++number) {
+    if (auto error = addLine(line, shownName + ":" + std::to_string(number))) return error;
+  }
+  if (in.bad()) return shownName + ": cannot be read";
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/ipv4_address.h"
@@ -20,15 +21,24 @@ class TargetList {
   std::optional<std::string> add(std::string_view text, const std::string& origin);
 
   // Adds the addresses of a target file: one a line, "#" to the end of the line a comment,
-  // blank lines and blanks around an address ignored. The first bad line's error, if any.
+  // blank lines and blanks around an address ignored. The first bad line's error, if any; the
+  // file's name is shown with its controls escaped.
   std::optional<std::string> read(std::istream& in, const std::string& fileName);
+
+  // Adds what one line of a target file names (nothing for a blank or comment line).
+  std::optional<std::string> addLine(std::string_view line, const std::string& origin);
 
   const std::vector<Ipv4Address>& addresses() const { return addresses_; }
 
  private:
   std::vector<Ipv4Address> addresses_;
   std::vector<std::string> origins_;
+  std::unordered_map<std::uint32_t, std::size_t> indexOf_;  // address to its place in the list
 };
+
+// The most devices one command programs, and the longest line of a target file.
+inline constexpr std::size_t kMaxTargets = 4096;
+inline constexpr std::size_t kMaxTargetLine = 512;
 
 // At most this many devices are programmed at once.
 inline constexpr int kMaxJobs = 64;

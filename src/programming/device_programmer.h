@@ -13,6 +13,7 @@
 #include "link/echo_link.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
+#include "programming/image_check.h"
 #include "programming/operator_panel.h"
 #include "programming/outcome.h"
 #include "programming/pauses.h"
@@ -102,6 +103,11 @@ class DeviceProgrammer {
 
   const RunOutcome& lastRun() const { return lastRun_; }
 
+  // Runs read this image instead of opening the file named in the path field: one command that
+  // programs several devices opens and checks its image once for all of them. None (the
+  // default): each run opens and checks the file itself.
+  void setCheckedImage(std::shared_ptr<const CheckedImage> image) { checkedImage_ = std::move(image); }
+
   EchoLink* link() { return link_.get(); }
   const ResendRing& resendRing() const { return ring_; }
 
@@ -143,6 +149,8 @@ class DeviceProgrammer {
   int lockDepth_ = 0;
   std::function<std::string(std::string)> deviceTextFilter_;
   RunOutcome lastRun_;
+  std::optional<ImageRead> imageRead_;
+  std::shared_ptr<const CheckedImage> checkedImage_;
   ProgressObserver* observer_ = nullptr;
   ExchangeObserver* exchangeObserver_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;

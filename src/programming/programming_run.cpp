@@ -30,6 +30,7 @@ class DeviceProgrammer::Run {
       ImageRecord record;
       const ReadOutcome outcome = image_.next(record);
       if (outcome == ReadOutcome::End) {
+        programmer_.imageRead_ = ImageRead{image_.position(), image_.sha256()};
         if (!sameStamp() || image_.digest() != check_.digest) return OutcomeKind::FileChanged;
         return std::nullopt;
       }
@@ -130,6 +131,7 @@ class DeviceProgrammer::Run {
 
 Outcome DeviceProgrammer::programDevice() {
   lastRun_ = {};
+  imageRead_.reset();
   DeviceLockScope lock(*this);
   if (lock.busy()) {
     const Outcome busy = outcomeOf(OutcomeKind::AnotherCopyRunning);
@@ -152,7 +154,7 @@ Outcome DeviceProgrammer::programDevice() {
   if (outcome.kind != OutcomeKind::FileCannotOpen) panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
-  report(Finished{outcome});
+  report(Finished{outcome, imageRead_});
   return outcome;
 }
 
@@ -161,16 +163,25 @@ Outcome DeviceProgrammer::programDevice() {
 Outcome DeviceProgrammer::runImage() {
   if (stopRequested()) return outcomeOf(OutcomeKind::Interrupted);
   if (auto blocker = conversationBlocker()) return *blocker;
-  auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
-  if (!image) return outcomeOf(OutcomeKind::FileCannotOpen);
-  panel_.setProgressRange(0, static_cast<std::int64_t>(image->size()));
+  // A check made for the other path does not hold for this one.
+  const bool shared = checkedImage_ && checkedImage_->viaBoot == panel_.viaBoot();
+  const auto file =
+      shared ? checkedImage_->file : ImageFile::open(pathFromUtf8(panel_.imagePath()));
+  if (!file) return outcomeOf(OutcomeKind::FileCannotOpen);
+  FirmwareImage image(file, kMaxBootRecord);
+  panel_.setProgressRange(0, static_cast<std::int64_t>(image.size()));
   // Nothing goes to the device before the whole image has been found good.
   report(PhaseStarted{Phase::ImageCheck});
-  const ImageCheck check = checkImage(*image, panel_.viaBoot());
+  std::optional<ImageCheck> ownCheck;
+  if (!shared) {
+    ownCheck = checkImage(image, panel_.viaBoot());
+    if (!image.rewind()) return outcomeOf(OutcomeKind::FileRead);
+  }
+  const ImageCheck& check = shared ? checkedImage_->check : *ownCheck;
   if (check.failure) return {check.failureKind, *check.failure};
-  if (!image->rewind()) return outcomeOf(OutcomeKind::FileRead);
+  imageRead_ = ImageRead{check.size, check.sha256};
   ring_.forgetEarlierRecords();
-  Run run(*this, *image, check);
+  Run run(*this, image, check);
   if (auto failure = run.deliverImage()) return outcomeOf(*failure);
   const auto restoreFailure = run.restoreAddress();
   lastRun_.succeeded = !restoreFailure;
