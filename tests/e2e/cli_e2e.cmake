@@ -20,7 +20,7 @@ foreach(case info program-device program-subordinate via-boot-refused precheck-t
         precheck-bad-marker precheck-type-13 precheck-too-long-late precheck-sub-bad-late
         route-mtu rewritten-file two-runs long-name device-controls many-devices interrupt
         json-info json-program-device json-program-subordinate trace-rejected trace-timeout
-        log-file)
+        log-file moved-image hang-up full-log hostile-arguments)
   add_test(NAME e2e_cli_${case}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/cli_e2e.sh ${case} $<TARGET_FILE:korvel-cli>
             $<TARGET_FILE:korvel-devsim> $<TARGET_FILE:e2e_cli_fixture>)
