@@ -37,10 +37,9 @@ bool appendToFile(const std::filesystem::path& path, std::string_view bytes) {
   if (!bytes.empty() && !endsInLineBreak(file)) line += '\n';
   line += bytes;
   DWORD written = 0;
-  const bool ok =
-      line.empty() ||
-      (::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-       written == line.size());
+  const bool ok = line.empty() || (::WriteFile(file, line.data(), static_cast<DWORD>(line.size()),
+                                               &written, nullptr) &&
+                                   written == line.size());
   ::CloseHandle(file);
   return ok;
 }

@@ -85,7 +85,8 @@ class ProgramCommand : public CliCommand {
   void readTargetFile() {
     const auto path = pathFromUtf8(targetsPath_);
     std::error_code statusError;
-    if (std::filesystem::exists(path, statusError) && !std::filesystem::is_regular_file(path, statusError)) {
+    if (std::filesystem::exists(path, statusError) &&
+        !std::filesystem::is_regular_file(path, statusError)) {
       throw CLI::ValidationError(escapeControls(targetsPath_) + ": not a regular file");
     }
     std::ifstream file(path);

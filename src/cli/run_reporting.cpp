@@ -30,7 +30,8 @@ bool RunReporting::prepare(std::size_t devices, const CheckedImage* image) {
                  << std::flush;
     return false;
   }
-  if (imagePath_) image_ = image ? readImageFacts(*imagePath_, *image) : readImageFacts(*imagePath_);
+  if (imagePath_)
+    image_ = image ? readImageFacts(*imagePath_, *image) : readImageFacts(*imagePath_);
   return true;
 }
 

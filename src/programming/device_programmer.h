@@ -106,7 +106,9 @@ class DeviceProgrammer {
   // Runs read this image instead of opening the file named in the path field: one command that
   // programs several devices opens and checks its image once for all of them. None (the
   // default): each run opens and checks the file itself.
-  void setCheckedImage(std::shared_ptr<const CheckedImage> image) { checkedImage_ = std::move(image); }
+  void setCheckedImage(std::shared_ptr<const CheckedImage> image) {
+    checkedImage_ = std::move(image);
+  }
 
   EchoLink* link() { return link_.get(); }
   const ResendRing& resendRing() const { return ring_; }

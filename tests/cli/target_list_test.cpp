@@ -70,7 +70,7 @@ TEST(TargetListTest, AtMostFourThousandNinetySixDevicesAndNoDuplicateAmongThem) 
     file += Ipv4Address::fromHostOrder(0x0A000000 + i).dotted() + "\n";
   }
   std::istringstream all(file + "10.0.0.1\n");
-  EXPECT_EQ(targets.read(all, "t"), "t:4097: 10.0.0.1 is given twice (first at t:1)");
+  EXPECT_EQ(targets.read(all, "t"), "t:4097: 10.0.0.1 is given twice (first at t:2)");
   std::istringstream more("10.1.0.0\n");
   EXPECT_EQ(targets.read(more, "u"), "u:1: more than 4096 devices");
   EXPECT_EQ(targets.addresses().size(), kMaxTargets);
