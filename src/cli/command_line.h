@@ -11,7 +11,8 @@ namespace korvel {
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
 // Lets a console show the UTF-8 the program writes (a Windows console starts with its OEM code
-// page); nothing to do on other systems.
+// page); elsewhere makes a closed standard output a write error rather than the end of the
+// process.
 void prepareConsole();
 
 }  // namespace korvel

@@ -1,3 +1,5 @@
+#include <csignal>
+
 #include "cli/command_line.h"
 
 namespace korvel {
@@ -6,6 +8,8 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-void prepareConsole() {}
+// A reader that goes away (`| head`, a closed pipe) ends only the output: a run in progress and
+// its log go on, where the default action of SIGPIPE would end the process mid-run.
+void prepareConsole() { ::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace korvel

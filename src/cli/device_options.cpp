@@ -13,7 +13,7 @@ const CLI::Validator& dottedAddress() {
   static const CLI::Validator validator(
       [](std::string& text) -> std::string {
         if (Ipv4Address::parse(text)) return {};
-        return "'" + text + "' is not four dotted decimal numbers 0 to 255";
+        return "'" + escapeControls(text) + "' is not four dotted decimal numbers 0 to 255";
       },
       "");
   return validator;

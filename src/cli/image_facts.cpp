@@ -23,6 +23,17 @@ ImageFacts readImageFacts(const std::string& path) {
   return facts;
 }
 
+ImageFacts readImageFacts(const std::string& path, const CheckedImage& image) {
+  ImageFacts facts;
+  facts.path = path;
+  facts.size = image.check.size;
+  facts.sha256 = toHex(image.check.sha256);
+  FirmwareImage reader(image.file);
+  ImageSummary summary = summarizeImage(reader);
+  if (summary.read) facts.summary = std::move(summary);
+  return facts;
+}
+
 void addTarget(JsonObject& object, std::uint8_t busAddress) {
   const bool device = busAddress == kNoBusAddress;
   object["target"] = device ? "device" : "subordinate";

@@ -6,6 +6,7 @@
 
 #include "cli/json_lines.h"
 #include "image/image_summary.h"
+#include "programming/image_check.h"
 
 namespace korvel {
 
@@ -19,6 +20,9 @@ struct ImageFacts {
 };
 
 ImageFacts readImageFacts(const std::string& path);
+// The facts of an image a command opened and checked once; the file is read again from its open
+// descriptor, never from the path.
+ImageFacts readImageFacts(const std::string& path, const CheckedImage& image);
 
 // "image", "image_size", "image_sha256", "image_name", "image_version", "target", "bus_address";
 // null where the file did not tell.

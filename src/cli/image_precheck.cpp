@@ -1,6 +1,5 @@
 #include "cli/image_precheck.h"
 
-#include "common/texts.h"
 #include "common/utf8.h"
 #include "programming/device_programmer.h"
 
@@ -12,16 +11,9 @@ std::string checkFailureLine(const ImageCheck& check) {
 }
 
 std::optional<ImageCheck> checkImageFile(const std::string& path, bool viaBoot) {
-  auto image = FirmwareImage::open(pathFromUtf8(path), DeviceProgrammer::kMaxBootRecord);
-  if (!image) return std::nullopt;
-  return checkImage(*image, viaBoot);
-}
-
-std::optional<std::string> imageProblem(const std::string& path, bool viaBoot) {
-  const auto check = checkImageFile(path, viaBoot);
-  if (!check) return text::kOpenFailed;
-  if (check->failure) return checkFailureLine(*check);
-  return std::nullopt;
+  auto checked = openCheckedImage(pathFromUtf8(path), viaBoot, DeviceProgrammer::kMaxBootRecord);
+  if (!checked) return std::nullopt;
+  return std::move(checked->check);
 }
 
 }  // namespace korvel

@@ -14,8 +14,4 @@ std::string checkFailureLine(const ImageCheck& check);
 // Opens the image at `path` and reads it whole as a run would; nothing when it cannot be opened.
 std::optional<ImageCheck> checkImageFile(const std::string& path, bool viaBoot);
 
-// Reads the whole image at `path` as a run would; the line to stop with when it is no good (or
-// cannot be opened), nothing when it may go to the devices.
-std::optional<std::string> imageProblem(const std::string& path, bool viaBoot);
-
 }  // namespace korvel

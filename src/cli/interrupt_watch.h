@@ -8,6 +8,7 @@ namespace korvel {
 
 // Exit statuses of a run the operator interrupted, as a shell reports a process ended by the
 // signal.
+inline constexpr int kExitHangUp = 129;       // SIGHUP, the terminal or session closed
 inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
 inline constexpr int kExitTerminated = 143;   // SIGTERM
 
@@ -28,8 +29,8 @@ class StopRequest {
   std::atomic<int> exitStatus_{0};
 };
 
-// While it lives, the first Ctrl-C or SIGTERM (on Windows: Ctrl-C, Ctrl-Break, closing the
-// console) calls `stop` with the exit status it asks for, on a thread of its own, never in a
+// While it lives, the first Ctrl-C, SIGTERM or SIGHUP (on Windows: Ctrl-C, Ctrl-Break, closing
+// the console) calls `stop` with the exit status it asks for, on a thread of its own, never in a
 // signal handler; the second one ends the process at once with kExitInterrupted.
 class InterruptWatch {
  public:

@@ -27,6 +27,17 @@ extern "C" void onSignal(int signal) {
   errno = saved;
 }
 
+int exitStatusFor(int signal) {
+  switch (signal) {
+    case SIGTERM:
+      return kExitTerminated;
+    case SIGHUP:
+      return kExitHangUp;
+    default:
+      return kExitInterrupted;
+  }
+}
+
 class PosixInterruptWatch : public InterruptWatch {
  public:
   PosixInterruptWatch(int readFd, int writeFd, std::function<void(int)> stop)
@@ -39,12 +50,14 @@ class PosixInterruptWatch : public InterruptWatch {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &previousInt_);
     ::sigaction(SIGTERM, &action, &previousTerm_);
+    ::sigaction(SIGHUP, &action, &previousHangUp_);
     watcher_ = std::thread([this] { watch(); });
   }
 
   ~PosixInterruptWatch() override {
     ::sigaction(SIGINT, &previousInt_, nullptr);
     ::sigaction(SIGTERM, &previousTerm_, nullptr);
+    ::sigaction(SIGHUP, &previousHangUp_, nullptr);
     const char quit = kQuit;
     (void)!::write(writeFd_, &quit, 1);
     watcher_.join();
@@ -60,7 +73,7 @@ class PosixInterruptWatch : public InterruptWatch {
       const ssize_t got = ::read(readFd_, &byte, 1);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0 || byte == kQuit) return;
-      stop_(byte == SIGTERM ? kExitTerminated : kExitInterrupted);
+      stop_(exitStatusFor(byte));
     }
   }
 
@@ -69,6 +82,7 @@ class PosixInterruptWatch : public InterruptWatch {
   std::function<void(int)> stop_;
   struct sigaction previousInt_ {};
   struct sigaction previousTerm_ {};
+  struct sigaction previousHangUp_ {};
   std::thread watcher_;
 };
 

@@ -2,7 +2,32 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+#include <system_error>
+
+#include "cli/terminal_text.h"
+#include "common/utf8.h"
+
 namespace korvel {
+namespace {
+
+// A FIFO or a device as the log would block the command or swallow its lines.
+const CLI::Validator& appendableFile() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        std::error_code error;
+        const auto path = pathFromUtf8(text);
+        if (!std::filesystem::exists(path, error) ||
+            std::filesystem::is_regular_file(path, error)) {
+          return {};
+        }
+        return escapeControls(text) + ": not a regular file";
+      },
+      "");
+  return validator;
+}
+
+}  // namespace
 
 void OutputOptions::addJson(CLI::App& command) {
   command.add_flag("--json", json,
@@ -17,7 +42,8 @@ void OutputOptions::addLogFile(CLI::App& command) {
   command
       .add_option("--log-file", logFile,
                   "append one JSON line per device to FILE when the run ends, failed or not")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(appendableFile());
 }
 
 }  // namespace korvel

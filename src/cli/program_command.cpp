@@ -1,7 +1,10 @@
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "cli/cli_commands.h"
 #include "cli/demand_options.h"
@@ -17,6 +20,8 @@
 #include "cli/run_reporting.h"
 #include "cli/shared_lines.h"
 #include "cli/target_list.h"
+#include "cli/terminal_text.h"
+#include "common/texts.h"
 #include "common/utf8.h"
 
 namespace korvel {
@@ -81,12 +86,30 @@ class ProgramCommand : public CliCommand {
   }
 
  private:
+  // Looked at before it is opened: opening a FIFO would wait for a writer.
   void readTargetFile() {
-    std::ifstream file(pathFromUtf8(targetsPath_));
-    if (!file) throw CLI::ValidationError(targetsPath_ + ": cannot be opened");
-    if (auto error = targets_.read(file, targetsPath_, device_.interfaceName)) {
-      throw CLI::ValidationError(*error);
+    const auto path = pathFromUtf8(targetsPath_);
+    std::error_code statusError;
+    if (std::filesystem::exists(path, statusError) &&
+        !std::filesystem::is_regular_file(path, statusError)) {
+      throw CLI::ValidationError(escapeControls(targetsPath_) + ": not a regular file");
     }
+    std::ifstream file(path);
+    if (!file) throw CLI::ValidationError(escapeControls(targetsPath_) + ": cannot be opened");
+    if (auto error = targets_.read(file, targetsPath_, device_.interfaceName))
+      throw CLI::ValidationError(*error);
+  }
+
+  // The image opened and found good; nothing, with the reason on `err`, otherwise.
+  std::shared_ptr<const CheckedImage> openImage(std::ostream& err) const {
+    auto image =
+        openCheckedImage(pathFromUtf8(imagePath_), viaBoot_, DeviceProgrammer::kMaxBootRecord);
+    if (!image || image->check.failure) {
+      err << (image ? checkFailureLine(image->check) : std::string(text::kOpenFailed)) << '\n'
+          << std::flush;
+      return nullptr;
+    }
+    return std::make_shared<const CheckedImage>(std::move(*image));
   }
 
   CliRequest requestFor(std::size_t target) const {
@@ -121,15 +144,13 @@ class ProgramCommand : public CliCommand {
     return kExitSuccess;
   }
 
-  // The image is checked once, before any device hears of it; a line per device as it ends,
-  // the table when all have.
+  // The image is opened and checked once, before any device hears of it, and every device's run
+  // reads that one open file; a line per device as it ends, the table when all have.
   int programMany(CliContext& context, const std::atomic<bool>& stop) {
-    if (auto problem = imageProblem(imagePath_, viaBoot_)) {
-      context.err << *problem << '\n' << std::flush;
-      return kExitFailure;
-    }
+    const auto image = openImage(context.err);
+    if (!image) return kExitFailure;
     RunReporting reporting(output_, context, "program", imagePath_);
-    if (!reporting.prepare()) return kExitFailure;
+    if (!reporting.prepare(targets_.addresses().size(), image.get())) return kExitFailure;
     std::vector<CliRequest> requests;
     for (std::size_t target = 0; target < targets_.addresses().size(); ++target) {
       requests.push_back(requestFor(target));
@@ -143,6 +164,7 @@ class ProgramCommand : public CliCommand {
       devices[index]->attachTo(run);
       run.programmer().setStopRequest(&stop);
       run.programmer().setRunDemands(demands_.demands());
+      run.programmer().setCheckedImage(image);
     };
     hooks.finished = [&](const DeviceResult& result, std::size_t index) {
       // A device never started still gets its result line and its line in the run log.
@@ -156,13 +178,14 @@ class ProgramCommand : public CliCommand {
         programDevices(requests, context.environment, jobsFor(requests.size(), jobs_), hooks,
                        demands_.maxFailures);
     context.err << resultTable(results) << std::flush;
+    bool allLogged = true;
     for (const auto& device : devices) {
-      if (device && !device->logWritten(context.err)) return kExitFailure;
+      if (device && !device->logWritten(context.err)) allLogged = false;
     }
-    for (const DeviceResult& result : results) {
-      if (!result.outcome.succeeded()) return kExitFailure;
-    }
-    return kExitSuccess;
+    const bool allSucceeded = std::all_of(results.begin(), results.end(), [](const auto& result) {
+      return result.outcome.succeeded();
+    });
+    return allLogged && allSucceeded ? kExitSuccess : kExitFailure;
   }
 
   DeviceOptions device_;

@@ -10,7 +10,10 @@
 
 namespace korvel {
 
-bool RunLogFile::usable() { return append({}); }
+bool RunLogFile::usable(std::size_t lines) {
+  const std::lock_guard lock(mutex_);
+  return reserveLogRoom(path_, lines * kLogLineRoom);
+}
 
 bool RunLogFile::append(std::string_view line) {
   std::string bytes(line);
@@ -47,15 +50,24 @@ RunLogWriter::RunLogWriter(RunLogFile& file, std::string command, std::string ip
 void RunLogWriter::onEvent(const ProgressEvent& event) {
   tally_.take(event);
   if (const auto* finished = std::get_if<Finished>(&event)) {
-    written_ = file_.append(line(finished->outcome));
+    written_ = file_.append(line(*finished));
   }
 }
 
-std::string RunLogWriter::line(const Outcome& outcome) const {
+std::string RunLogWriter::line(const Finished& finished) const {
+  const Outcome& outcome = finished.outcome;
   JsonObject object = jsonHead();
   object["time"] = isoUtc(began_);
   object["command"] = command_;
-  if (image_) addImageFacts(object, *image_);
+  if (image_) {
+    // The bytes this device's run read, which need not be those of the file at the path now.
+    ImageFacts facts = *image_;
+    if (finished.image) {
+      facts.size = finished.image->size;
+      facts.sha256 = toHex(finished.image->sha256);
+    }
+    addImageFacts(object, facts);
+  }
   object["ip"] = ip_;
   if (!interfaceName_.empty()) object["interface"] = interfaceName_;
   if (tally_.info) {

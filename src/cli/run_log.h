@@ -16,13 +16,15 @@ namespace korvel {
 
 // The run log: a file that gathers one JSON line per device per run, for tracing a device's
 // firmware back to the run and the file. Several threads and several processes may append to it
-// at once; each line goes out in one write to a file opened for appending, so lines never mix.
+// at once; each line goes out in one write to a file opened for appending, so lines never mix,
+// and a line the disk had no room for is left out whole.
 class RunLogFile {
  public:
   explicit RunLogFile(std::filesystem::path path) : path_(std::move(path)) {}
 
-  // Creates the file when there is none; false when it cannot be written.
-  bool usable();
+  // Creates the file when there is none and holds room for `lines` lines; false when it cannot be
+  // written or the disk has no room.
+  bool usable(std::size_t lines = 1);
   // Appends `line` and a line ending; false when that failed.
   bool append(std::string_view line);
 
@@ -33,8 +35,15 @@ class RunLogFile {
   std::filesystem::path path_;
 };
 
-// Appends `bytes` to the file at `path` in one write, creating the file; one per operating system.
+// Appends `bytes` to the file at `path` in one write, creating the file: all of them or none, after
+// a line ending when the file does not end in one. Refuses anything but a regular file. One per
+// operating system.
 bool appendToFile(const std::filesystem::path& path, std::string_view bytes);
+// Creates the file when there is none and holds room for `bytes` more; false when there is none.
+bool reserveLogRoom(const std::filesystem::path& path, std::uint64_t bytes);
+
+// Room held in the log for each device's line; a line is well under this.
+inline constexpr std::uint64_t kLogLineRoom = 1024;
 
 // "2026-12-08T05:40:12.345Z".
 std::string isoUtc(std::chrono::system_clock::time_point time);
@@ -56,7 +65,7 @@ class RunLogWriter : public ProgressObserver {
   std::optional<bool> written() const { return written_; }
 
  private:
-  std::string line(const Outcome& outcome) const;
+  std::string line(const Finished& finished) const;
 
   RunLogFile& file_;
   std::string command_;

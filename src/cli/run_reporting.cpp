@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "cli/terminal_text.h"
 #include "common/texts.h"
 #include "common/utf8.h"
 
@@ -21,14 +22,16 @@ RunReporting::RunReporting(const OutputOptions& options, CliContext& context, st
   }
 }
 
-bool RunReporting::prepare() {
+bool RunReporting::prepare(std::size_t devices, const CheckedImage* image) {
   if (options_.logFile.empty()) return true;
   log_.emplace(pathFromUtf8(options_.logFile));
-  if (!log_->usable()) {
-    context_.err << text::kRunLogCannotWrite << options_.logFile << '\n' << std::flush;
+  if (!log_->usable(devices)) {
+    context_.err << text::kRunLogCannotWrite << escapeControls(options_.logFile) << '\n'
+                 << std::flush;
     return false;
   }
-  if (imagePath_) image_ = readImageFacts(*imagePath_);
+  if (imagePath_)
+    image_ = image ? readImageFacts(*imagePath_, *image) : readImageFacts(*imagePath_);
   return true;
 }
 
@@ -39,7 +42,7 @@ std::unique_ptr<DeviceReporting> RunReporting::forDevice(Ipv4Address address,
 
 DeviceReporting::DeviceReporting(RunReporting& reporting, std::string ip,
                                  const std::string& interfaceName)
-    : logPath_(reporting.options_.logFile) {
+    : logPath_(reporting.options_.logFile), ip_(ip) {
   CliEnvironment& environment = reporting.context_.environment;
   auto clock = [&environment] { return environment.now(); };
   if (reporting.json_) {
@@ -74,7 +77,9 @@ void DeviceReporting::finish(const Outcome& outcome) {
 
 bool DeviceReporting::logWritten(std::ostream& err) const {
   if (!log_ || log_->written().value_or(true)) return true;
-  err << text::kRunLogCannotWrite << logPath_ << '\n' << std::flush;
+  err << text::kRunLogCannotWrite << escapeControls(logPath_) << " (the line of " << ip_
+      << " is missing)\n"
+      << std::flush;
   return false;
 }
 

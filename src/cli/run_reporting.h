@@ -30,9 +30,10 @@ class RunReporting {
   RunReporting(const OutputOptions& options, CliContext& context, std::string command,
                std::optional<std::string> imagePath = std::nullopt);
 
-  // Reads the image's facts when a run log wants them and makes sure the log can be written;
-  // false, with the reason on standard error, when it cannot. Call before any device is touched.
-  bool prepare();
+  // Reads the image's facts when a run log wants them (from `image` when the command opened it
+  // once for all its devices) and makes sure the log can be written; false, with the reason on
+  // standard error, when it cannot. Call before any device is touched.
+  bool prepare(std::size_t devices = 1, const CheckedImage* image = nullptr);
 
   bool json() const { return json_.has_value(); }
   // Standard error holds lines of its own (JSON mode, a trace): no progress bar there.
@@ -76,12 +77,13 @@ class DeviceReporting {
   // The device's trace writer, for its programmer's links; none without --trace.
   ExchangeObserver* exchangeObserver() { return trace_ ? &*trace_ : nullptr; }
 
-  // False, with the reason on `err`, when the run log was asked for and its line could not be
-  // written.
+  // False, with the reason and the device's address on `err`, when the run log was asked for and
+  // this device's line is not in it.
   bool logWritten(std::ostream& err) const;
 
  private:
   const std::string logPath_;
+  const std::string ip_;
   std::optional<JsonEventWriter> json_;
   std::optional<RunLogWriter> log_;
   std::optional<TraceWriter> trace_;

@@ -1,7 +1,6 @@
 #include "image/firmware_image.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace korvel {
@@ -15,48 +14,85 @@ constexpr std::size_t kReadBuffer = 16u << 10;
 
 std::optional<FirmwareImage> FirmwareImage::open(const std::filesystem::path& path,
                                                  std::uint32_t maxPayload) {
-  std::uint64_t size = 0;
-  std::FILE* file = openRegularFileForReading(path, size);
+  auto file = ImageFile::open(path);
   if (!file) return std::nullopt;
-  return FirmwareImage(file, size, maxPayload);
+  return FirmwareImage(std::move(file), maxPayload);
 }
 
-FirmwareImage::FirmwareImage(std::FILE* file, std::uint64_t size, std::uint32_t maxPayload)
-    : file_(file), size_(size), maxPayload_(maxPayload) {
-  // Without a buffer of its own the file keeps the default one; reading goes on either way.
-  auto buffer = std::make_unique_for_overwrite<char[]>(kReadBuffer);
-  if (std::setvbuf(file, buffer.get(), _IOFBF, kReadBuffer) == 0) {
-    file_.get_deleter().buffer = std::move(buffer);
+FirmwareImage::FirmwareImage(std::shared_ptr<const ImageFile> file, std::uint32_t maxPayload)
+    : file_(std::move(file)),
+      buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kReadBuffer)),
+      size_(file_->size()),
+      maxPayload_(maxPayload) {}
+
+std::size_t FirmwareImage::buffered() const {
+  if (position_ < bufferStart_ || position_ >= bufferStart_ + bufferFill_) return 0;
+  return static_cast<std::size_t>(bufferStart_ + bufferFill_ - position_);
+}
+
+bool FirmwareImage::fill() {
+  if (buffered() != 0) return true;
+  const auto got = file_->readAt(position_, buffer_.get(), kReadBuffer);
+  if (!got) failed_ = true;
+  bufferStart_ = position_;
+  bufferFill_ = got.value_or(0);
+  return bufferFill_ != 0;
+}
+
+void FirmwareImage::consume(const std::uint8_t* bytes, std::size_t length) {
+  digest_.add(ByteView(bytes, length));
+  sha256_.update(ByteView(bytes, length));
+  position_ += length;
+}
+
+std::size_t FirmwareImage::readBytes(std::uint8_t* into, std::size_t length) {
+  std::size_t done = 0;
+  while (done < length) {
+    std::size_t got = 0;
+    if (buffered() == 0 && length - done >= kReadBuffer) {
+      // A large payload goes straight into its own memory.
+      const auto direct = file_->readAt(position_, into + done, length - done);
+      if (!direct) failed_ = true;
+      got = direct.value_or(0);
+    } else if (fill()) {
+      got = std::min(buffered(), length - done);
+      std::memcpy(into + done, at(), got);
+    }
+    if (got == 0) break;
+    consume(into + done, got);
+    done += got;
   }
+  return done;
 }
 
 std::optional<std::uint8_t> FirmwareImage::readByte() {
-  const int c = std::fgetc(file_.get());
-  if (c == EOF) return std::nullopt;
-  ++position_;
-  digest_.add(static_cast<std::uint8_t>(c));
-  return static_cast<std::uint8_t>(c);
+  if (!fill()) return std::nullopt;
+  const std::uint8_t byte = *at();
+  consume(&byte, 1);
+  return byte;
+}
+
+Sha256::Digest FirmwareImage::sha256() const {
+  Sha256 copy = sha256_;
+  return copy.finish();
 }
 
 bool FirmwareImage::rewind() {
-  if (std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
-  std::clearerr(file_.get());
   position_ = 0;
+  bufferFill_ = 0;
+  failed_ = false;
   digest_ = StreamDigest();
+  sha256_ = Sha256();
   return true;
 }
 
-std::optional<FileStamp> FirmwareImage::stamp() const { return fileStamp(file_.get()); }
-
 std::optional<std::uint8_t> FirmwareImage::peekMarker() {
-  const int c = std::fgetc(file_.get());
-  if (c == EOF) return std::nullopt;
-  std::ungetc(c, file_.get());
-  return static_cast<std::uint8_t>(c);
+  if (!fill()) return std::nullopt;
+  return *at();
 }
 
 ReadOutcome FirmwareImage::missing() const {
-  return std::ferror(file_.get()) ? ReadOutcome::ReadError : ReadOutcome::FormatError;
+  return failed_ ? ReadOutcome::ReadError : ReadOutcome::FormatError;
 }
 
 bool FirmwareImage::readConfirmation(std::uint8_t expected) {
@@ -66,7 +102,7 @@ bool FirmwareImage::readConfirmation(std::uint8_t expected) {
 
 ReadOutcome FirmwareImage::next(ImageRecord& record) {
   const auto byte = readByte();
-  if (!byte) return std::ferror(file_.get()) ? ReadOutcome::ReadError : ReadOutcome::End;
+  if (!byte) return failed_ ? ReadOutcome::ReadError : ReadOutcome::End;
   switch (*byte) {
     case marker::kData:
       return readData(record);
@@ -99,10 +135,7 @@ ReadOutcome FirmwareImage::readData(ImageRecord& record) {
     return ReadOutcome::TooLarge;
   }
   data.payload.resize(data.length);
-  const std::size_t got = std::fread(data.payload.data(), 1, data.length, file_.get());
-  position_ += got;
-  digest_.add(ByteView(data.payload.data(), got));
-  if (got != data.length) return missing();
+  if (readBytes(data.payload.data(), data.length) != data.length) return missing();
   record = std::move(data);
   return ReadOutcome::Record;
 }
@@ -125,29 +158,22 @@ ReadOutcome FirmwareImage::readVersion(ImageRecord& record) {
   return ReadOutcome::Record;
 }
 
-// A piece at a time rather than byte by byte: a name may be as long as the file.
+// A buffer at a time rather than byte by byte: a name may be as long as the file.
 ReadOutcome FirmwareImage::readName(ImageRecord& record) {
   if (!readConfirmation(marker::kNameConfirm)) return missing();
   NameRecord name;
-  std::array<std::uint8_t, 4096> piece;
   for (;;) {
-    const std::size_t got = std::fread(piece.data(), 1, piece.size(), file_.get());
-    if (got == 0) return missing();
-    const auto* terminator = static_cast<const std::uint8_t*>(std::memchr(piece.data(), 0, got));
-    const std::size_t used =
-        terminator ? static_cast<std::size_t>(terminator - piece.data()) + 1 : got;
+    if (!fill()) return missing();
+    const std::uint8_t* piece = at();
+    const std::size_t got = buffered();
+    const auto* terminator = static_cast<const std::uint8_t*>(std::memchr(piece, 0, got));
+    const std::size_t used = terminator ? static_cast<std::size_t>(terminator - piece) + 1 : got;
     const std::size_t letters = terminator ? used - 1 : used;
     const std::size_t kept = std::min(letters, nameLimit_ - std::min(nameLimit_, name.name.size()));
-    name.name.append(reinterpret_cast<const char*>(piece.data()), kept);
+    name.name.append(reinterpret_cast<const char*>(piece), kept);
     if (kept < letters) name.cut = true;
-    position_ += used;
-    digest_.add(ByteView(piece.data(), used));
-    if (terminator) {
-      // Give back what was read past the end of the record.
-      const auto over = static_cast<long>(got - used);
-      if (over > 0 && std::fseek(file_.get(), -over, SEEK_CUR) != 0) return ReadOutcome::ReadError;
-      break;
-    }
+    consume(piece, used);
+    if (terminator) break;
   }
   record = std::move(name);
   return ReadOutcome::Record;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -9,6 +8,8 @@
 #include <variant>
 
 #include "common/bytes.h"
+#include "image/image_file.h"
+#include "image/sha256.h"
 #include "image/stream_digest.h"
 
 namespace korvel {
@@ -45,13 +46,6 @@ struct NameRecord {
   bool cut = false;  // the name went on past the limit
 };
 
-// What tells one state of a file from another without reading it.
-struct FileStamp {
-  std::uint64_t size = 0;
-  std::int64_t modified = 0;  // in the file system's own units
-  bool operator==(const FileStamp&) const = default;
-};
-
 using ImageRecord = std::variant<DataRecord, AddressRecord, VersionRecord, NameRecord>;
 
 enum class ReadOutcome {
@@ -69,6 +63,9 @@ class FirmwareImage {
   // Refuses anything but an existing regular file (a folder, a FIFO, a device).
   static std::optional<FirmwareImage> open(const std::filesystem::path& path,
                                            std::uint32_t maxPayload = kDefaultMaxPayload);
+  // A reader of its own over a file that others may be reading at the same time.
+  explicit FirmwareImage(std::shared_ptr<const ImageFile> file,
+                         std::uint32_t maxPayload = kDefaultMaxPayload);
 
   static constexpr std::uint32_t kDefaultMaxPayload = 16u << 20;
 
@@ -84,22 +81,25 @@ class FirmwareImage {
   // name costs no memory.
   void setNameLimit(std::size_t bytes) { nameLimit_ = bytes; }
 
-  // Digest of every byte read since the start of the file.
+  // Digests of every byte read since the start of the file: the quick one that tells a changed
+  // file, and the SHA-256 that names the bytes in the run log.
   std::uint64_t digest() const { return digest_.value(); }
-  // Back to the first byte, for a second walk over the same open file.
+  Sha256::Digest sha256() const;
+  // Back to the first byte, for a second walk over the same open file; the bytes are read from
+  // the file again.
   bool rewind();
   // The file's size and modification time as the system has them now; nothing when unknown.
-  std::optional<FileStamp> stamp() const;
+  std::optional<FileStamp> stamp() const { return file_->stamp(); }
 
  private:
-  // Closes the file, and only then lets go of the buffer it read into (also when an image is
-  // moved onto another one).
-  struct FileCloser {
-    std::unique_ptr<char[]> buffer;
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
-  FirmwareImage(std::FILE* file, std::uint64_t size, std::uint32_t maxPayload);
+  // Makes the byte at `position_` available in the buffer; false at the end or on a read error.
+  bool fill();
+  std::size_t buffered() const;
+  const std::uint8_t* at() const { return buffer_.get() + (position_ - bufferStart_); }
+  // Counts `bytes` (just read at `position_`) as read.
+  void consume(const std::uint8_t* bytes, std::size_t length);
+  // Up to `length` bytes into `into`; fewer at the end of the file or on a read error.
+  std::size_t readBytes(std::uint8_t* into, std::size_t length);
 
   // One byte; nothing at the end of the file or on a read error (see `failed_`).
   std::optional<std::uint8_t> readByte();
@@ -110,17 +110,17 @@ class FirmwareImage {
   ReadOutcome readVersion(ImageRecord& record);
   ReadOutcome readName(ImageRecord& record);
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::shared_ptr<const ImageFile> file_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::uint64_t bufferStart_ = 0;  // the file offset of the buffer's first byte
+  std::size_t bufferFill_ = 0;
   std::uint64_t size_;
   std::uint64_t position_ = 0;
+  bool failed_ = false;
   std::uint32_t maxPayload_;
   std::size_t nameLimit_ = SIZE_MAX;
   StreamDigest digest_;
+  Sha256 sha256_;
 };
-
-// Opens an existing regular file for reading only; nothing for anything else. One file per
-// operating system.
-std::FILE* openRegularFileForReading(const std::filesystem::path& path, std::uint64_t& size);
-std::optional<FileStamp> fileStamp(std::FILE* file);
 
 }  // namespace korvel

@@ -48,14 +48,18 @@ ImageSummary unread(const char* reason) {
 ImageSummary summarizeImage(const std::filesystem::path& path) {
   auto image = FirmwareImage::open(path);
   if (!image) return unread(text::kSummaryCannotOpen);
-  image->setNameLimit(kShownNameBytes);
+  return summarizeImage(*image);
+}
+
+ImageSummary summarizeImage(FirmwareImage& image) {
+  image.setNameLimit(kShownNameBytes);
   ImageHead head;
   for (;;) {
-    const auto next = image->peekMarker();
+    const auto next = image.peekMarker();
     if (!next) return unread(text::kSummaryPending);
     if (*next == marker::kData) return head.summary();
     ImageRecord record;
-    switch (image->next(record)) {
+    switch (image.next(record)) {
       case ReadOutcome::Record:
         head.take(record);
         break;

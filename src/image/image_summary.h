@@ -6,6 +6,8 @@
 
 namespace korvel {
 
+class FirmwareImage;
+
 // The summary of the image at `path`: its name, version and bus address as read from the records
 // before the first data record, or why they could not be read.
 struct ImageSummary {
@@ -20,6 +22,8 @@ struct ImageSummary {
 };
 
 [[nodiscard]] ImageSummary summarizeImage(const std::filesystem::path& path);
+// The same from an image open at its first byte.
+[[nodiscard]] ImageSummary summarizeImage(FirmwareImage& image);
 
 // The summary field's text alone.
 inline std::string imageSummary(const std::filesystem::path& path) {

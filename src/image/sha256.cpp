@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "image/firmware_image.h"
+#include "image/image_file.h"
 
 namespace korvel {
 namespace {
@@ -108,18 +108,17 @@ std::string toHex(const Sha256::Digest& digest) {
 }
 
 std::optional<Sha256::Digest> sha256OfFile(const std::filesystem::path& path) {
-  std::uint64_t size = 0;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openRegularFileForReading(path, size),
-                                                             &std::fclose);
+  const auto file = ImageFile::open(path);
   if (!file) return std::nullopt;
   Sha256 sha;
   std::vector<std::uint8_t> buffer(64 * 1024);
-  for (;;) {
-    const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    sha.update(ByteView(buffer.data(), read));
-    if (read < buffer.size()) break;
+  for (std::uint64_t offset = 0;;) {
+    const auto read = file->readAt(offset, buffer.data(), buffer.size());
+    if (!read) return std::nullopt;
+    if (*read == 0) break;
+    sha.update(ByteView(buffer.data(), *read));
+    offset += *read;
   }
-  if (std::ferror(file.get())) return std::nullopt;
   return sha.finish();
 }
 

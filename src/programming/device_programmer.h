@@ -119,6 +119,13 @@ class DeviceProgrammer {
 
   const RunOutcome& lastRun() const { return lastRun_; }
 
+  // Runs read this image instead of opening the file named in the path field: one command that
+  // programs several devices opens and checks its image once for all of them. None (the
+  // default): each run opens and checks the file itself.
+  void setCheckedImage(std::shared_ptr<const CheckedImage> image) {
+    checkedImage_ = std::move(image);
+  }
+
   EchoLink* link() { return link_.get(); }
   const ResendRing& resendRing() const { return ring_; }
 
@@ -167,6 +174,8 @@ class DeviceProgrammer {
   RunDemands demands_;
   // The device's answer to the last information query, when it gave one.
   std::optional<DeviceInfoReply> lastInfo_;
+  std::optional<ImageRead> imageRead_;
+  std::shared_ptr<const CheckedImage> checkedImage_;
   ProgressObserver* observer_ = nullptr;
   ExchangeObserver* exchangeObserver_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;

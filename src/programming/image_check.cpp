@@ -73,7 +73,17 @@ ImageCheck checkImage(FirmwareImage& image, bool viaBoot) {
   }
   check.target = router.firstTarget();
   check.digest = image.digest();
+  check.size = image.position();
+  check.sha256 = image.sha256();
   return check;
+}
+
+std::optional<CheckedImage> openCheckedImage(const std::filesystem::path& path, bool viaBoot,
+                                             std::uint32_t maxPayload) {
+  auto file = ImageFile::open(path);
+  if (!file) return std::nullopt;
+  FirmwareImage image(file, maxPayload);
+  return CheckedImage{std::move(file), viaBoot, checkImage(image, viaBoot)};
 }
 
 }  // namespace korvel

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,7 +51,21 @@ struct ImageCheck {
   std::optional<FileStamp> stamp;
   std::uint64_t digest = 0;
   DigestTrail trail;
+  std::uint64_t size = 0;  // bytes read
+  Sha256::Digest sha256{};
 };
+
+// An image opened and checked once for every device of a command: each device's run reads this
+// one open file and holds it to this one check, so all of them get the bytes that were checked.
+struct CheckedImage {
+  std::shared_ptr<const ImageFile> file;
+  bool viaBoot = false;
+  ImageCheck check;
+};
+
+// Opens the image at `path` and reads it whole as a run would; nothing when it cannot be opened.
+std::optional<CheckedImage> openCheckedImage(const std::filesystem::path& path, bool viaBoot,
+                                             std::uint32_t maxPayload);
 
 // Reads `image` from where it stands to its end, deciding each record as the run would.
 [[nodiscard]] ImageCheck checkImage(FirmwareImage& image, bool viaBoot);

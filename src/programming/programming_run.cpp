@@ -30,6 +30,7 @@ class DeviceProgrammer::Run {
       ImageRecord record;
       const ReadOutcome outcome = image_.next(record);
       if (outcome == ReadOutcome::End) {
+        programmer_.imageRead_ = ImageRead{image_.position(), image_.sha256()};
         if (!sameStamp() || image_.digest() != check_.digest) return OutcomeKind::FileChanged;
         return std::nullopt;
       }
@@ -130,6 +131,7 @@ class DeviceProgrammer::Run {
 
 Outcome DeviceProgrammer::programDevice() {
   lastRun_ = {};
+  imageRead_.reset();
   DeviceLockScope lock(*this);
   if (lock.busy()) {
     const Outcome busy = outcomeOf(OutcomeKind::AnotherCopyRunning);
@@ -153,7 +155,7 @@ Outcome DeviceProgrammer::programDevice() {
   if (outcome.kind != OutcomeKind::FileCannotOpen) panel_.setProgressPosition(0);
   panel_.enableInputs(true);
   panel_.endWaitCursor();
-  report(Finished{outcome});
+  report(Finished{outcome, imageRead_});
   return outcome;
 }
 
@@ -165,17 +167,26 @@ Outcome DeviceProgrammer::runImage(const Outcome& query) {
   // A device that did not say who it is cannot be shown to meet the demands.
   if (demands_.any() && !lastInfo_) return query;
   if (auto refusal = wrongBoard()) return *refusal;
-  auto image = FirmwareImage::open(pathFromUtf8(panel_.imagePath()), kMaxBootRecord);
-  if (!image) return outcomeOf(OutcomeKind::FileCannotOpen);
-  panel_.setProgressRange(0, static_cast<std::int64_t>(image->size()));
+  // A check made for the other path does not hold for this one.
+  const bool shared = checkedImage_ && checkedImage_->viaBoot == panel_.viaBoot();
+  const auto file =
+      shared ? checkedImage_->file : ImageFile::open(pathFromUtf8(panel_.imagePath()));
+  if (!file) return outcomeOf(OutcomeKind::FileCannotOpen);
+  FirmwareImage image(file, kMaxBootRecord);
+  panel_.setProgressRange(0, static_cast<std::int64_t>(image.size()));
   // Nothing goes to the device before the whole image has been found good.
   report(PhaseStarted{Phase::ImageCheck});
-  const ImageCheck check = checkImage(*image, panel_.viaBoot());
+  std::optional<ImageCheck> ownCheck;
+  if (!shared) {
+    ownCheck = checkImage(image, panel_.viaBoot());
+    if (!image.rewind()) return outcomeOf(OutcomeKind::FileRead);
+  }
+  const ImageCheck& check = shared ? checkedImage_->check : *ownCheck;
   if (check.failure) return {check.failureKind, *check.failure};
   if (auto refusal = downgrade(check)) return *refusal;
-  if (!image->rewind()) return outcomeOf(OutcomeKind::FileRead);
+  imageRead_ = ImageRead{check.size, check.sha256};
   ring_.forgetEarlierRecords();
-  Run run(*this, *image, check);
+  Run run(*this, image, check);
   if (auto failure = run.deliverImage()) return outcomeOf(*failure);
   auto restoreFailure = run.restoreAddress();
   // Nothing is done while the subordinate waits at the programming address.

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
+#include "image/sha256.h"
 #include "link/device_replies.h"
 #include "programming/outcome.h"
 
@@ -67,9 +70,21 @@ struct ResendRequested {
   unsigned count = 0;
 };
 
+// The bytes of an image file a run read.
+struct ImageRead {
+  std::uint64_t size = 0;
+  Sha256::Digest sha256{};
+};
+
 // The information query or the run is over.
 struct Finished {
+  explicit Finished(Outcome outcome_, std::optional<ImageRead> image_ = std::nullopt)
+      : outcome(std::move(outcome_)), image(image_) {}
+
   Outcome outcome;
+  // A run's image: what it read to the end, or, when it stopped before, what the check read.
+  // Nothing when no image passed the check.
+  std::optional<ImageRead> image;
 };
 
 using ProgressEvent = std::variant<PhaseStarted, AttemptFailed, DeviceInfoRead, RecordTaken,

@@ -181,9 +181,11 @@ TEST_F(CliJsonTest, InfoAppendsToTheRunLogWithoutThePassword) {
 
   // A log that cannot be written stops the command before the device is asked.
   const std::size_t exchanges = echo.exchanges();
-  result = run({"info", "--log-file", dir.path().string()});
+  // (A folder or a FIFO is no log at all: a usage error.)
+  const std::string unwritable = (dir.path() / "missing" / "runs.jsonl").string();
+  result = run({"info", "--log-file", unwritable});
   EXPECT_EQ(result.exitCode, kExitFailure);
-  EXPECT_EQ(result.err, std::string(text::kRunLogCannotWrite) + dir.path().string() + "\n");
+  EXPECT_EQ(result.err, std::string(text::kRunLogCannotWrite) + unwritable + "\n");
   EXPECT_EQ(echo.exchanges(), exchanges);
 }
 

@@ -343,7 +343,8 @@ TEST_F(DeviceBatchTest, RunsUnderWayWhenTheLimitIsReachedFinishAndNoMoreStart) {
   const std::string image = writeImage(false);
   std::vector<CliRequest> requests;
   for (std::uint32_t i = 0; i < 8; ++i) {
-    requests.push_back({Ipv4Address::fromHostOrder(kFirst + i), "admin", "admin", image, false});
+    requests.push_back(
+        {Ipv4Address::fromHostOrder(kFirst + i), "admin", "admin", image, false, {}});
   }
   std::mutex mutex;
   std::condition_variable changed;

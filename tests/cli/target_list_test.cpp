@@ -72,6 +72,38 @@ TEST(TargetListTest, OneAddressMayRecurOnlyWhenEveryMentionNamesAnotherInterface
             "--ip: eth2 10.0.0.8 is given twice (first at f:3)");
 }
 
+TEST(TargetListTest, HostileFilesAreRefusedWithoutEchoingThem) {
+  struct Case {
+    std::string file;
+    std::string error;
+  };
+  const std::string longLine = "10.0.0.1" + std::string(kMaxTargetLine, ' ') + "\x1b]0;x\x07";
+  const std::vector<Case> cases = {
+      {"10.0.0.1\n" + longLine + "\n", "f\\x1B:2: the line is longer than 512 bytes"},
+      // No line ending at all, as /dev/zero gives.
+      {std::string(1 << 20, '\0'), "f\\x1B:1: the line is longer than 512 bytes"},
+      {"# the bench\n10.0.0.1" + std::string(kMaxTargetLine - 8, ' ') + "\n", ""},
+  };
+  for (const Case& c : cases) {
+    TargetList targets;
+    std::istringstream file(c.file);
+    EXPECT_EQ(targets.read(file, "f\x1b").value_or(""), c.error);
+  }
+}
+
+TEST(TargetListTest, AtMostFourThousandNinetySixDevicesAndNoDuplicateAmongThem) {
+  TargetList targets;
+  std::string file;
+  for (std::uint32_t i = 0; i < kMaxTargets; ++i) {
+    file += Ipv4Address::fromHostOrder(0x0A000000 + i).dotted() + "\n";
+  }
+  std::istringstream all(file + "10.0.0.1\n");
+  EXPECT_EQ(targets.read(all, "t"), "t:4097: 10.0.0.1 is given twice (first at t:2)");
+  std::istringstream more("10.1.0.0\n");
+  EXPECT_EQ(targets.read(more, "u"), "u:1: more than 4096 devices");
+  EXPECT_EQ(targets.addresses().size(), kMaxTargets);
+}
+
 TEST(TargetListTest, AllDevicesGoAtOnceUpToSixtyFour) {
   EXPECT_EQ(jobsFor(3, 0), 3);
   EXPECT_EQ(jobsFor(64, 0), 64);

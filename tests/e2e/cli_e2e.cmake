@@ -16,9 +16,10 @@ korvel_warnings(e2e_cli_fixture)
 foreach(case info program-device program-subordinate via-boot-refused precheck-truncated
         precheck-bad-marker precheck-type-13 precheck-too-long-late precheck-sub-bad-late
         precheck-sub-turns-late precheck-sub-leaves-late
-        route-mtu rewritten-file two-runs two-users two-namespaces long-name device-controls many-devices interrupt
+        route-mtu rewritten-file two-runs two-users two-namespaces long-name device-controls
+        many-devices interrupt
         json-info json-program-device json-program-subordinate trace-rejected trace-timeout
-        log-file demands-refused)
+        log-file demands-refused moved-image hang-up full-log hostile-arguments)
   add_test(NAME e2e_cli_${case}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/cli_e2e.sh ${case} $<TARGET_FILE:korvel-cli>
             $<TARGET_FILE:korvel-devsim> $<TARGET_FILE:e2e_cli_fixture>)

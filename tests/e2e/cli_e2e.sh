@@ -8,7 +8,8 @@
 #         precheck-sub-bad-late | precheck-sub-turns-late | precheck-sub-leaves-late | route-mtu |
 #         rewritten-file | two-runs | two-users | two-namespaces | long-name |
 #         device-controls | many-devices | interrupt | json-info | json-program-device |
-#         json-program-subordinate | trace-rejected | trace-timeout | log-file | demands-refused
+#         json-program-subordinate | trace-rejected | trace-timeout | log-file | demands-refused |
+#         moved-image | hang-up | full-log | hostile-arguments
 #
 # The JSON cases need KORVEL_JSON_CHECK: the program that checks JSON lines against their schema.
 # Exits 0 when the case passes, 1 when it fails, 77 when this machine allows no namespace.
@@ -458,6 +459,103 @@ TABLE
     done
     # The restore stopped where it was: no subordinate was given its address back.
     [[ -z $(log_lines bus-command | grep -F '"code":4,') ]] || fail "an address was given back"
+    ;;
+
+  moved-image)
+    # Another image is moved over the path while the first of two devices takes its records:
+    # the second device still gets the image the command checked, and the log names what each
+    # device read.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    "$fixture" big-records "$work/other.qlxfw" "$work/other.data" 2000
+    sha=$(sha256sum "$work/device.qlxfw" | cut -d' ' -f1)
+    runs=$work/runs.jsonl
+    run_next_to_devsim -a 127.0.0.2 -a 127.0.0.3 -- bash -c '
+      "$1" program "$2" --ip 127.0.0.2 --ip 127.0.0.3 --jobs 1 --login admin --password admin \
+        --log-file "$5" & pid=$!
+      for ((i = 0; i < 400; ++i)); do
+        grep -q "\"kind\":\"raw-record\"" "$4" 2>/dev/null && break
+        sleep 0.02
+      done
+      mv "$3" "$2"
+      wait "$pid"' moved "$cli" "$work/device.qlxfw" "$work/other.qlxfw" "$log" "$runs"
+    expect_same "$dumps/127.0.0.2.bin" "$work/device.data" "the bytes of 127.0.0.2"
+    if [[ -s $dumps/127.0.0.3.bin ]]; then
+      expect_status 0
+      expect_same "$dumps/127.0.0.3.bin" "$work/device.data" "the bytes of 127.0.0.3"
+    else
+      expect_status 1
+      grep -q -F "$("$fixture" text file-changed)" "$work/cli.err" || fail "no file-changed line"
+    fi
+    (($(grep -c -F "\"image_sha256\":\"$sha\"" "$runs") == 2)) ||
+      fail "the log does not name the checked image for both devices: $(cat "$runs")"
+    ;;
+
+  hang-up)
+    # The reader of --json goes away after one line, then the session closes while the
+    # subordinate waits out its restore: the run stops there, says the subordinate was left at
+    # 254, and its log line is written.
+    "$fixture" image "$work/sub.qlxfw" "$work/sub.data" "$sub_home"
+    runs=$work/runs.jsonl
+    run_next_to_devsim --subordinate "$sub_home" -- bash -c '
+      "$1" program "$2" --ip 127.0.0.2 --login admin --password admin --json --log-file "$4" \
+        > >(head -n 1 >/dev/null) & pid=$!
+      for ((i = 0; i < 400; ++i)); do
+        grep -q "\"code\":11,.*\"kind\":\"bus-command\"" "$3" 2>/dev/null && break
+        sleep 0.05
+      done
+      kill -HUP "$pid"
+      wait "$pid"' hangup "$cli" "$work/sub.qlxfw" "$log" "$runs"
+    expect_status 129
+    grep -q -x "The subordinate was left at the programming address 254 without its own address given back" \
+      "$work/cli.err" || fail "no line about the subordinate left at 254"
+    (($(wc -l <"$runs") == 1)) || fail "the log holds $(wc -l <"$runs") lines"
+    grep -q '"outcome":"interrupted",.*"bytes":810,' "$runs" || fail "log line: $(cat "$runs")"
+    ;;
+
+  full-log)
+    # The log lies on a file system with no room left: the command stops before any device is
+    # touched, and the log keeps its whole lines only.
+    "$fixture" image "$work/device.qlxfw" "$work/device.data"
+    mkdir "$work/small"
+    run_next_to_devsim -- unshare --mount bash -c '
+      mount -t tmpfs -o size=8k tmpfs "$3" || exit 77
+      printf "{\"earlier\":\"%04000d\"}\n" 0 >"$3/runs.jsonl"
+      head -c 4096 /dev/zero >"$3/filler" 2>/dev/null
+      cp "$3/runs.jsonl" "$4"
+      status=0
+      "$1" program "$2" --ip 127.0.0.2 --login admin --password admin \
+        --log-file "$3/runs.jsonl" || status=$?
+      cmp -s "$3/runs.jsonl" "$4" || { cat "$3/runs.jsonl" >&2; exit 3; }
+      exit "$status"' full "$cli" "$work/device.qlxfw" "$work/small" "$work/before.jsonl"
+    expect_status 1
+    grep -q "^Cannot write the run log: $work/small/runs.jsonl" "$work/cli.err" ||
+      fail "no line about the log"
+    [[ ! -s $dumps/$device.bin ]] || fail "the device was programmed"
+    ;;
+
+  hostile-arguments)
+    # Controls in arguments come back escaped; a FIFO as the target file or the log is refused
+    # at once rather than waited on.
+    mkfifo "$work/fifo"
+    expect_usage() {  # EXPECTED-LINE ARGS...
+      local expected=$1
+      shift
+      status=0
+      timeout 10 "$cli" program "$@" >"$work/cli.out" 2>"$work/cli.err" || status=$?
+      expect_status 2
+      grep -q -F -- "$expected" "$work/cli.err" || fail "no '$expected' on stderr"
+      ! grep -q $'[\x07\x1b]' "$work/cli.err" || fail "a raw control reached stderr"
+    }
+    printf '10.0.0.1\n' >"$work/image"
+    expect_usage "$work/fifo: not a regular file" "$work/image" --targets "$work/fifo"
+    expect_usage "$work/fifo: not a regular file" "$work/image" --ip 10.0.0.1 --log-file "$work/fifo"
+    expect_usage "'\x1B]0;x\x07' is not four dotted" "$work/image" --ip $'\e]0;x\a'
+    cp "$work/image" "$work/targets"$'\e[2J'
+    printf '10.0.0.2\n%0600d\n' 0 >>"$work/targets"$'\e[2J'
+    expect_usage "targets\x1B[2J:3: the line is longer than 512 bytes" "$work/image" \
+      --targets "$work/targets"$'\e[2J'
+    for ((i = 0; i <= 4096; ++i)); do echo "10.0.$((i / 256)).$((i % 256))"; done >"$work/many"
+    expect_usage "many:4097: more than 4096 devices" "$work/image" --targets "$work/many"
     ;;
 
   *)
