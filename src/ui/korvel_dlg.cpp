@@ -113,7 +113,9 @@ CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses
 // The conversation still running stops before the widgets it writes to go.
 CKorvelDlg::~CKorvelDlg() {
   controller_->finish();
+  const bool waitCursorShown = controller_->waitCursorShown();
   controller_.reset();
+  if (waitCursorShown) QGuiApplication::restoreOverrideCursor();
 }
 
 // The control's number, name and place come from the window's description.

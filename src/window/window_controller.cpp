@@ -24,7 +24,7 @@ WindowController::WindowController(WindowView& view, EchoService& echoService, P
 }
 
 WindowController::~WindowController() {
-  if (!isRunning()) return;
+  if (!worker_.joinable()) return;
   requestStop();
   waitForConversation();
 }
@@ -49,7 +49,7 @@ void WindowController::finish() {
   settings_.writeInteger(setting::kCommSection, setting::kIpAddr, view_.ipAddress().hostOrder());
   settings_.writeInteger(setting::kCommSection, setting::kFromBoot, view_.viaBoot() ? 1 : 0);
   // A conversation the system cut short still holds the link until it has returned.
-  if (!isRunning()) programmer_->closeLink();
+  if (!worker_.joinable()) programmer_->closeLink();
 }
 
 void WindowController::programDevice() {
@@ -64,6 +64,7 @@ void WindowController::converse(bool programming,
                                 std::function<void(DeviceProgrammer&)> conversation) {
   if (isRunning() || finished_) return;
   programming_ = programming;
+  running_ = true;
   conversationPanel_.setInputs(PanelInputs::of(*this));
   // Switching the inputs off takes the focus from the button that was pressed; it gets it back.
   view_.rememberFocus();
@@ -74,7 +75,9 @@ void WindowController::converse(bool programming,
 }
 
 void WindowController::conversationReturned() {
-  worker_.join();
+  // waitForConversation may have joined it already.
+  if (worker_.joinable()) worker_.join();
+  running_ = false;
   const RunOutcome& run = programmer_->lastRun();
   if (programming_ && !run.succeeded && run.subordinateLeftAtProgrammingAddress) {
     setInfoText(leftAtProgrammingAddressNote());
@@ -110,7 +113,7 @@ void WindowController::requestStop() {
 }
 
 void WindowController::waitForConversation() {
-  if (!isRunning()) return;
+  if (!worker_.joinable()) return;
   conversationPanel_.abandonWaits();
   worker_.join();
 }

@@ -59,10 +59,11 @@ class WindowController : public OperatorPanel {
   // window then ends (at once when none runs).
   void endBySystem(int result);
   // Waits for a conversation to return without the window's thread (the session is ending and
-  // its messages will not be handled any more).
+  // its messages will not be handled any more); what it posted is still handled in order.
   void waitForConversation();
 
-  bool isRunning() const { return worker_.joinable(); }
+  // From the button's press until the window has handled the conversation's return.
+  bool isRunning() const { return running_; }
   bool waitCursorShown() const { return waitCursors_ > 0; }
   DeviceProgrammer& programmer() { return *programmer_; }
 
@@ -96,6 +97,7 @@ class WindowController : public OperatorPanel {
   std::atomic<bool> stop_{false};
   std::function<void()> stopListener_;
   std::thread worker_;
+  bool running_ = false;
   bool programming_ = false;
   std::optional<int> pendingResult_;
   bool finished_ = false;
