@@ -234,6 +234,7 @@ void CKorvelDlg::programDevice() { controller_->programDevice(); }
 void CKorvelDlg::queryDeviceInfo() { controller_->queryDeviceInfo(); }
 
 void CKorvelDlg::browseImage() {
+  if (isRunning()) return;  // a press that came before the inputs went off
   const QString images = nameFilter(text::kFilterImages, text::kFilterImagesPattern);
   QFileDialog dialog(this);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);

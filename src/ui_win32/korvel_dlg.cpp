@@ -270,6 +270,7 @@ void CKorvelDlg::programDevice() { controller_->programDevice(); }
 void CKorvelDlg::queryDeviceInfo() { controller_->queryDeviceInfo(); }
 
 void CKorvelDlg::browseImage() {
+  if (isRunning()) return;  // a press that came before the inputs went off
   std::vector<wchar_t> file(32768, L'\0');
   const std::wstring filter = fileFilter();
   // The dialog opens where the current image is; the system picks a folder when there is none.

@@ -68,6 +68,10 @@ void WindowController::converse(bool programming,
   conversationPanel_.setInputs(PanelInputs::of(*this));
   // Switching the inputs off takes the focus from the button that was pressed; it gets it back.
   view_.rememberFocus();
+  // Off from the press to the window's handling of the return, in one piece: a run's own
+  // information query switches them on and off again in between, when the window is free to
+  // take a press.
+  view_.setInputsEnabled(false);
   worker_ = std::thread([this, conversation = std::move(conversation)] {
     conversation(*programmer_);
     view_.postToUi([this] { conversationReturned(); });
@@ -78,6 +82,7 @@ void WindowController::conversationReturned() {
   // waitForConversation may have joined it already.
   if (worker_.joinable()) worker_.join();
   running_ = false;
+  view_.setInputsEnabled(true);
   const RunOutcome& run = programmer_->lastRun();
   if (programming_ && !run.succeeded && run.subordinateLeftAtProgrammingAddress) {
     setInfoText(leftAtProgrammingAddressNote());
@@ -153,7 +158,10 @@ void WindowController::setProgressPosition(std::int64_t position) {
   view_.setProgressPosition(static_cast<int>(shown));
 }
 
-void WindowController::enableInputs(bool enable) { view_.setInputsEnabled(enable); }
+// The conversation's own switching comes while the controller holds the inputs off already.
+void WindowController::enableInputs(bool enable) {
+  if (!running_) view_.setInputsEnabled(enable);
+}
 
 void WindowController::beginWaitCursor() {
   if (waitCursors_++ == 0) view_.beginWaitCursor();
