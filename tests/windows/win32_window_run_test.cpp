@@ -201,12 +201,14 @@ TEST_F(Win32WindowRun, DuringAHeldRunTheWindowAnswersThenClosesAndSavesWhenTheRu
   ::SendMessageW(dialog, WM_CLOSE, 0, 0);           // the close box
   ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);  // Esc: nothing new
   EXPECT_TRUE(::IsWindow(dialog));
-  EXPECT_FALSE(storedType(L"File", L"Path"));
+  const std::wstring typedMeanwhile = (files.path() / L"другой.qlxfw").wstring();
+  setText(control::kPath, typedMeanwhile);  // saved only when the window ends
+  EXPECT_EQ(settings.readText(L"File", L"Path", L""), image.wstring());
   pauses.release();
   settle();
   EXPECT_EQ(device.programmedRecords(), 4u);  // the run was not cut short
   EXPECT_FALSE(::IsWindow(dialog));
-  EXPECT_EQ(settings.readText(L"File", L"Path", L""), image.wstring());
+  EXPECT_EQ(settings.readText(L"File", L"Path", L""), typedMeanwhile);
   EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress.hostOrder());
 }
 
