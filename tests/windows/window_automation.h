@@ -82,7 +82,7 @@ class KorvelProcess {
   // A press whose conversation this side waits for; false when it did not end in time (a message
   // box waiting for its OK, for one).
   // The window switches the input set off as it takes the press and on when the conversation
-  // has returned.
+  // has returned, the via-boot box last.
   bool pressAndWait(int id) const {
     DWORD_PTR ignored = 0;
     if (::SendMessageTimeoutW(item(id), BM_CLICK, 0, 0, SMTO_NORMAL,
@@ -90,7 +90,7 @@ class KorvelProcess {
                               &ignored) == 0) {
       return false;
     }
-    return waitFor([this] { return ::IsWindowEnabled(item(control::kProgram)) != FALSE; });
+    return waitFor([this] { return ::IsWindowEnabled(item(control::kViaBoot)) != FALSE; });
   }
   void close() const { ::PostMessageW(dialog_, WM_CLOSE, 0, 0); }
   // The close box, waiting until the window has handled it.
