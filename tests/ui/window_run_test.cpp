@@ -4,6 +4,7 @@
 #include "common/texts.h"
 #include "modal.h"
 #include "ui/help_dialog.h"
+#include "ui/termination_watch.h"
 #include "window_fixture.h"
 
 namespace korvel::test {
@@ -81,6 +82,21 @@ TEST_F(WindowRun, DuringAHeldRunTheWindowAnswersThenClosesAndSavesWhenTheRunHasR
   EXPECT_EQ(settings.accessNames().back(), "write Comm/FromBoot");
   EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], kDeviceAddress.hostOrder());
   EXPECT_EQ(window->programmer().link(), nullptr);
+}
+
+TEST_F(WindowRun, ASignalToEndStopsTheRunAfterTheExchangeInFlightThenSaves) {
+  openWindowFor(writeBootImage(6));
+  window->show();
+  TerminationWatch watch([this] { window->endBySystem(); });
+  clickAndHold(control::kProgram);
+  TerminationWatch::simulateSignal();
+  QCoreApplication::processEvents();  // the watch hears it on the window's thread
+  pauses.release();
+  settle();
+  EXPECT_LT(device.programmedRecords(), 6u);
+  EXPECT_EQ(warnings, std::vector<QString>{});
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(settings.accessNames().back(), "write Comm/FromBoot");
 }
 
 TEST_F(WindowRun, AnOpenHelpPageDoesNotHoldTheRun) {
