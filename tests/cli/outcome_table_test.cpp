@@ -43,9 +43,9 @@ void eraseAll(std::string& text, const std::string& what, const std::string& wit
   }
 }
 
-// The README's table: "| exit status | outcome | meaning |", the outcome in backticks.
-Names readmeNames() {
-  std::istringstream in(sourceText("README.md"));
+// The command-line guide's table: "| exit status | outcome | meaning |", the outcome in backticks.
+Names guideNames() {
+  std::istringstream in(sourceText("docs/cli.md"));
   Names names;
   bool inTable = false;
   for (std::string line; std::getline(in, line);) {
@@ -89,7 +89,7 @@ Names schemaNames(const std::string& path, const nlohmann::json::json_pointer& a
 TEST(OutcomeTable, EveryPlaceListsExactlyTheProgramsOutcomes) {
   const Names expected = programNames();
   EXPECT_EQ(expected.size(), std::size(kOutcomeKinds));
-  EXPECT_EQ(readmeNames(), expected);
+  EXPECT_EQ(guideNames(), expected);
   EXPECT_EQ(manualNames(), expected);
   EXPECT_EQ(schemaNames("data/korvel-cli-events.schema.json",
                         nlohmann::json::json_pointer("/$defs/outcome/enum")),
