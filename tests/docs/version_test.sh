@@ -12,7 +12,8 @@ said=$("$cli" --version) || fail "korvel-cli --version exited $?"
 [[ $said == "$version" ]] || fail "korvel-cli --version says '$said', the project is $version"
 
 for page in "$man_dir"/*.1; do
-  header=$(head -n 1 "$page")
+  # The title line; a page with a table starts with the preprocessor line '\" t before it.
+  header=$(grep -m 1 '^\.TH ' "$page")
   [[ $header == *"\"Korvel $version\""* ]] || fail "$(basename "$page"): header '$header'"
 done
 ls "$man_dir"/*.1 >/dev/null 2>&1 || fail "no manual pages in $man_dir"
