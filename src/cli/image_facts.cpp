@@ -27,7 +27,7 @@ ImageFacts readImageFacts(const std::string& path, const CheckedImage& image) {
   ImageFacts facts;
   facts.path = path;
   facts.size = image.check.size;
-  facts.sha256 = toHex(image.check.sha256);
+  if (image.check.sha256) facts.sha256 = toHex(*image.check.sha256);
   FirmwareImage reader(image.file);
   ImageSummary summary = summarizeImage(reader);
   if (summary.read) facts.summary = std::move(summary);

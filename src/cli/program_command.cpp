@@ -102,8 +102,8 @@ class ProgramCommand : public CliCommand {
 
   // The image opened and found good; nothing, with the reason on `err`, otherwise.
   std::shared_ptr<const CheckedImage> openImage(std::ostream& err) const {
-    auto image =
-        openCheckedImage(pathFromUtf8(imagePath_), viaBoot_, DeviceProgrammer::kMaxBootRecord);
+    auto image = openCheckedImage(pathFromUtf8(imagePath_), viaBoot_,
+                                  DeviceProgrammer::kMaxBootRecord, !output_.logFile.empty());
     if (!image || image->check.failure) {
       err << (image ? checkFailureLine(image->check) : std::string(text::kOpenFailed)) << '\n'
           << std::flush;

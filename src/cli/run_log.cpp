@@ -64,7 +64,7 @@ std::string RunLogWriter::line(const Finished& finished) const {
     ImageFacts facts = *image_;
     if (finished.image) {
       facts.size = finished.image->size;
-      facts.sha256 = toHex(finished.image->sha256);
+      if (finished.image->sha256) facts.sha256 = toHex(*finished.image->sha256);
     }
     addImageFacts(object, facts);
   }

@@ -69,6 +69,7 @@ std::vector<ProgressObserver*> DeviceReporting::observers() {
 void DeviceReporting::attachTo(DeviceRun& run) {
   for (ProgressObserver* observer : observers()) run.addObserver(observer);
   run.programmer().setExchangeObserver(exchangeObserver());
+  run.programmer().setImageSha256Wanted(log_.has_value());
 }
 
 void DeviceReporting::finish(const Outcome& outcome) {

@@ -41,7 +41,7 @@ bool FirmwareImage::fill() {
 
 void FirmwareImage::consume(const std::uint8_t* bytes, std::size_t length) {
   digest_.add(ByteView(bytes, length));
-  sha256_.update(ByteView(bytes, length));
+  if (sha256Wanted_) sha256_.update(ByteView(bytes, length));
   position_ += length;
 }
 
@@ -72,7 +72,8 @@ std::optional<std::uint8_t> FirmwareImage::readByte() {
   return byte;
 }
 
-Sha256::Digest FirmwareImage::sha256() const {
+std::optional<Sha256::Digest> FirmwareImage::sha256() const {
+  if (!sha256Wanted_) return std::nullopt;
   Sha256 copy = sha256_;
   return copy.finish();
 }

@@ -82,9 +82,11 @@ class FirmwareImage {
   void setNameLimit(std::size_t bytes) { nameLimit_ = bytes; }
 
   // Digests of every byte read since the start of the file: the quick one that tells a changed
-  // file, and the SHA-256 that names the bytes in the run log.
+  // file, and the SHA-256 that names the bytes in the run log. The SHA-256 costs more than all the
+  // rest of a record's work, so it is taken only when asked for before the first byte.
   std::uint64_t digest() const { return digest_.value(); }
-  Sha256::Digest sha256() const;
+  void takeSha256() { sha256Wanted_ = true; }
+  std::optional<Sha256::Digest> sha256() const;
   // Back to the first byte, for a second walk over the same open file; the bytes are read from
   // the file again.
   bool rewind();
@@ -121,6 +123,7 @@ class FirmwareImage {
   std::size_t nameLimit_ = SIZE_MAX;
   StreamDigest digest_;
   Sha256 sha256_;
+  bool sha256Wanted_ = false;
 };
 
 }  // namespace korvel

@@ -122,6 +122,8 @@ class DeviceProgrammer {
   // Runs read this image instead of opening the file named in the path field: one command that
   // programs several devices opens and checks its image once for all of them. None (the
   // default): each run opens and checks the file itself.
+  // The SHA-256 of the bytes each run reads, for a run log.
+  void setImageSha256Wanted(bool wanted) { imageSha256Wanted_ = wanted; }
   void setCheckedImage(std::shared_ptr<const CheckedImage> image) {
     checkedImage_ = std::move(image);
   }
@@ -176,6 +178,7 @@ class DeviceProgrammer {
   std::optional<DeviceInfoReply> lastInfo_;
   std::optional<ImageRead> imageRead_;
   std::shared_ptr<const CheckedImage> checkedImage_;
+  bool imageSha256Wanted_ = false;
   ProgressObserver* observer_ = nullptr;
   ExchangeObserver* exchangeObserver_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;

@@ -79,10 +79,11 @@ ImageCheck checkImage(FirmwareImage& image, bool viaBoot) {
 }
 
 std::optional<CheckedImage> openCheckedImage(const std::filesystem::path& path, bool viaBoot,
-                                             std::uint32_t maxPayload) {
+                                             std::uint32_t maxPayload, bool withSha256) {
   auto file = ImageFile::open(path);
   if (!file) return std::nullopt;
   FirmwareImage image(file, maxPayload);
+  if (withSha256) image.takeSha256();
   return CheckedImage{std::move(file), viaBoot, checkImage(image, viaBoot)};
 }
 

@@ -51,8 +51,8 @@ struct ImageCheck {
   std::optional<FileStamp> stamp;
   std::uint64_t digest = 0;
   DigestTrail trail;
-  std::uint64_t size = 0;  // bytes read
-  Sha256::Digest sha256{};
+  std::uint64_t size = 0;                // bytes read
+  std::optional<Sha256::Digest> sha256;  // when the image was asked to take it
 };
 
 // An image opened and checked once for every device of a command: each device's run reads this
@@ -63,9 +63,10 @@ struct CheckedImage {
   ImageCheck check;
 };
 
-// Opens the image at `path` and reads it whole as a run would; nothing when it cannot be opened.
+// Opens the image at `path` and reads it whole as a run would, with the SHA-256 of its bytes when
+// `withSha256`; nothing when it cannot be opened.
 std::optional<CheckedImage> openCheckedImage(const std::filesystem::path& path, bool viaBoot,
-                                             std::uint32_t maxPayload);
+                                             std::uint32_t maxPayload, bool withSha256 = false);
 
 // Reads `image` from where it stands to its end, deciding each record as the run would.
 [[nodiscard]] ImageCheck checkImage(FirmwareImage& image, bool viaBoot);

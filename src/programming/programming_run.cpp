@@ -173,6 +173,7 @@ Outcome DeviceProgrammer::runImage(const Outcome& query) {
       shared ? checkedImage_->file : ImageFile::open(pathFromUtf8(panel_.imagePath()));
   if (!file) return outcomeOf(OutcomeKind::FileCannotOpen);
   FirmwareImage image(file, kMaxBootRecord);
+  if (imageSha256Wanted_) image.takeSha256();
   panel_.setProgressRange(0, static_cast<std::int64_t>(image.size()));
   // Nothing goes to the device before the whole image has been found good.
   report(PhaseStarted{Phase::ImageCheck});

@@ -73,7 +73,7 @@ struct ResendRequested {
 // The bytes of an image file a run read.
 struct ImageRead {
   std::uint64_t size = 0;
-  Sha256::Digest sha256{};
+  std::optional<Sha256::Digest> sha256;  // when the run was asked to take it
 };
 
 // The information query or the run is over.

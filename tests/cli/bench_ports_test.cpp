@@ -76,8 +76,9 @@ TEST_F(BenchPortsTest, OneAddressOnThreePortsIsThreeDevicesEachProgrammed) {
       "port3      192.168.0.10  0x000012AB  3.7     ok         900      0.0\n"
       "port2      192.168.0.10  0x000012AB  3.7     ok         900      0.0\n"))
       << result.err;
-  EXPECT_NE(result.out.find(R"({"event":"result","ip":"192.168.0.10","interface":"port2",)"),
-            std::string::npos)
+  EXPECT_NE(
+      result.out.find(R"({"event":"result","schema":1,"ip":"192.168.0.10","interface":"port2",)"),
+      std::string::npos)
       << result.out;
 }
 

@@ -273,16 +273,22 @@ case $case_name in
     ;;
 
   long-name)
-    # A name of 256 MiB: kept by no one, shown cut.
+    # A name of 256 MiB: kept by no one, shown cut. The program's own memory (much of it the
+    # sanitizers') is measured on a short name first; the long one may add little to it.
+    "$fixture" long-name "$work/short.qlxfw" 16
     "$fixture" long-name "$work/long.qlxfw" $((256 << 20))
+    "$fixture" peak-kib "$cli" summary "$work/short.qlxfw" >"$work/cli.out"
+    limit=$(($(tail -n 1 "$work/cli.out") + 32768))
     run_next_to_devsim -- "$fixture" peak-kib "$cli" summary "$work/long.qlxfw"
     expect_status 0
     expected="'$(printf 'A%.0s' {1..255})…' v0.0"
-    [[ $(tail -n 1 "$work/cli.out") -lt 65536 ]] || fail "summary took $(tail -n 1 "$work/cli.out") KiB"
+    [[ $(tail -n 1 "$work/cli.out") -lt $limit ]] ||
+      fail "summary took $(tail -n 1 "$work/cli.out") KiB (limit $limit)"
     [[ $(head -n 1 "$work/cli.out") == "$expected" ]] || fail "summary shows $(head -c 300 "$work/cli.out")"
     run_next_to_devsim -- "$fixture" peak-kib "$cli" program "$work/long.qlxfw" "${credentials[@]}"
     expect_status 0
-    [[ $(tail -n 1 "$work/cli.out") -lt 65536 ]] || fail "the run took $(tail -n 1 "$work/cli.out") KiB"
+    [[ $(tail -n 1 "$work/cli.out") -lt $limit ]] ||
+      fail "the run took $(tail -n 1 "$work/cli.out") KiB (limit $limit)"
     [[ -s $dumps/$device.bin ]] || fail "the record after the name was not programmed"
     ;;
 
