@@ -11,9 +11,6 @@
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
-#ifndef _WIN32
-#include "ui/termination_watch.h"
-#endif
 
 namespace korvel {
 
@@ -50,9 +47,6 @@ int CKorvelApp::run() {
     return 1;
   }
   CKorvelDlg window;
-#ifndef _WIN32
-  TerminationWatch watch([&window] { window.endBySystem(); });
-#endif
   window.exec();
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "window/windows_system_menu.h"
+#include "ui/windows_system_menu.h"
 
 namespace korvel {
 
