@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks JSON lines written by korvel-cli against the schemas the package ships.
 
 usage: json_schema_check.py events FILE   (--json output: one object per line)
