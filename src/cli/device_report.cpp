@@ -25,12 +25,6 @@ std::string serialText(std::uint32_t serial) {
   return std::to_string(serial >> 16) + "." + std::to_string(serial & 0xFFFF);
 }
 
-std::string boardIdText(std::uint32_t boardId) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", boardId);
-  return text;
-}
-
 Row rowOf(const DeviceResult& result) {
   return {result.interfaceName.empty() ? kNothing : result.interfaceName,
           result.address.dotted(),

@@ -189,6 +189,10 @@ class DeviceProgrammer {
 std::string formatDeviceInfo(const DeviceInfoReply& info,
                              const std::function<std::string(std::string)>& textFilter = {});
 
+// A board id as the information box shows it ("0x000012AB"), and a version word ("2.5").
+std::string boardIdText(std::uint32_t boardId);
+std::string versionText(std::uint16_t word);
+
 // Holds the device's lock from the outermost conversation to its end; a conversation inside
 // another (the run's information query) holds it through the outer one.
 class DeviceProgrammer::DeviceLockScope {

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <string>
 
 #include "common/texts.h"
@@ -6,19 +5,6 @@
 #include "programming/device_programmer.h"
 
 namespace korvel {
-namespace {
-
-std::string boardIdText(std::uint32_t boardId) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", boardId);
-  return text;
-}
-
-std::string versionText(std::uint16_t word) {
-  return std::to_string(word >> 8) + "." + std::to_string(word & 0xFF);
-}
-
-}  // namespace
 
 std::optional<Outcome> DeviceProgrammer::wrongBoard() const {
   if (!demands_.boardId || !lastInfo_ || lastInfo_->boardId == *demands_.boardId) {
