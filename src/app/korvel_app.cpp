@@ -11,6 +11,9 @@
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
+#ifndef _WIN32
+#include "ui/termination_watch.h"
+#endif
 
 namespace korvel {
 
@@ -47,6 +50,9 @@ int CKorvelApp::run() {
     return 1;
   }
   CKorvelDlg window;
+#ifndef _WIN32
+  TerminationWatch watch([&window] { window.endBySystem(); });
+#endif
   window.exec();
   return 0;
 }

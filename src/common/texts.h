@@ -69,6 +69,12 @@ inline constexpr char kDeviceLockUnavailable[] =
     "Не удалось занять устройство: другие копии Korvel не будут остановлены";
 // A run stopped from outside; no message box shows it, only the command line stops runs.
 inline constexpr char kRunInterrupted[] = "Прошивка прервана";
+// The information box's last line after a run that moved a subordinate and did not give it its
+// own address back.
+// Why the window holds the end of the Windows session while a run stops.
+inline constexpr char kShutdownBlockReason[] = "Идёт прошивка";
+inline constexpr char kSubordinateLeftBehind[] =
+    "Подчинённое устройство осталось на адресе прошивки 254: прошейте его ещё раз";
 
 // Window.
 inline constexpr char kAppName[] = "Korvel";

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "ui/about_item.h"
-#include "ui/windows_system_menu.h"
+#include "window/windows_system_menu.h"
 
 namespace korvel {
 

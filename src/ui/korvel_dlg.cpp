@@ -1,8 +1,6 @@
 #include "ui/korvel_dlg.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <limits>
 #include <utility>
 
 #include <QApplication>
@@ -13,16 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include "common/texts.h"
 #include "common/utf8.h"
-#include "image/image_summary.h"
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
-#include "programming/pauses.h"
+#include "programming/interruptible_pauses.h"
 #include "ui/about_dlg.h"
 #include "ui/about_item.h"
 #include "ui/control_ids.h"
@@ -61,35 +57,66 @@ QString nameFilter(const char* shown, const char* pattern) {
   return toQString(shown) + QStringLiteral(" (") + QString::fromLatin1(pattern) + QLatin1Char(')');
 }
 
+// The controller's settings over the window's QString store.
+class QtWindowSettings : public WindowSettings {
+ public:
+  explicit QtWindowSettings(SettingsStore& store) : store_(store) {}
+  std::uint32_t readInteger(const char* section, const char* name,
+                            std::uint32_t fallback) override {
+    return store_.readInteger(settingName(section), settingName(name), fallback);
+  }
+  void writeInteger(const char* section, const char* name, std::uint32_t value) override {
+    store_.writeInteger(settingName(section), settingName(name), value);
+  }
+  std::string readText(const char* section, const char* name,
+                       const std::string& fallback) override {
+    return toUtf8(store_.readText(settingName(section), settingName(name), toQString(fallback)));
+  }
+  void writeText(const char* section, const char* name, const std::string& value) override {
+    store_.writeText(settingName(section), settingName(name), toQString(value));
+  }
+
+ private:
+  SettingsStore& store_;
+};
+
 }  // namespace
 
 CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses,
                        SettingsStore* settings)
     : QDialog(parent, kWindowFlags),
       ownEchoService_(echoService != nullptr ? nullptr : makeSystemEchoService()),
-      ownPauses_(pauses != nullptr ? nullptr : std::make_unique<RealPauses>()),
+      ownPauses_(pauses != nullptr ? nullptr : std::make_unique<InterruptiblePauses>()),
       ownSettings_(settings != nullptr ? nullptr : std::make_unique<KorvelSettings>()),
-      echoService_(echoService != nullptr ? *echoService : *ownEchoService_),
-      pauses_(pauses != nullptr ? *pauses : *ownPauses_),
-      settings_(settings != nullptr ? *settings : *ownSettings_) {
+      windowSettings_(
+          std::make_unique<QtWindowSettings>(settings != nullptr ? *settings : *ownSettings_)) {
   setObjectName(QStringLiteral("korvelDialog"));
   setFont(templateFont());
   createControls();
-  programmer_ = std::make_unique<DeviceProgrammer>(*this, echoService_, pauses_);
+  controller_ = std::make_unique<WindowController>(
+      *this, echoService != nullptr ? *echoService : *ownEchoService_,
+      pauses != nullptr ? *pauses : *ownPauses_, *windowSettings_);
+  if (ownPauses_) controller_->setStopListener([this] { ownPauses_->requestStop(); });
   if (ownEchoService_) {
     ownDeviceLocks_ = makeSystemDeviceLocks();
-    programmer_->setDeviceLocks(ownDeviceLocks_.get());
+    controller_->setDeviceLocks(ownDeviceLocks_.get());
   }
 
   addAboutItem(*this, toQString(text::kAboutItem), [this] { showAbout(); });
   setWindowIcon(applicationIcon());
   setWindowTitle(toQString(windowTemplate().title) + toQString(text::kTitleVersionPrefix) +
                  toQString(text::kVersion));
-  restoreSettings();
+  controller_->start();
   exitButton_->setFocus(Qt::OtherFocusReason);
 }
 
-CKorvelDlg::~CKorvelDlg() { finish(); }
+// The conversation still running stops before the widgets it writes to go.
+CKorvelDlg::~CKorvelDlg() {
+  controller_->finish();
+  const bool waitCursorShown = controller_->waitCursorShown();
+  controller_.reset();
+  if (waitCursorShown) QGuiApplication::restoreOverrideCursor();
+}
 
 // The control's number, name and place come from the window's description.
 template <typename Widget>
@@ -194,69 +221,20 @@ QWidget* CKorvelDlg::control(int id) const {
   return nullptr;
 }
 
-// Settings are read once, in this order, when the window starts: the address first, so that the
-// first link goes to the restored address.
-void CKorvelDlg::restoreSettings() {
-  const QString comm = settingName(setting::kCommSection);
-  ipField_->setAddress(
-      Ipv4Address::fromHostOrder(settings_.readInteger(comm, settingName(setting::kIpAddr), 0)));
-  programmer_->openLink(false);
-  pathField_->setText(settings_.readText(settingName(setting::kFileSection),
-                                         settingName(setting::kPath), QString()));
-  // The box has two states; any stored number but 0 ticks it.
-  viaBootBox_->setChecked(settings_.readInteger(comm, settingName(setting::kFromBoot), 0) != 0);
-  showImageSummary();
-}
-
-void CKorvelDlg::saveSettings() {
-  const QString comm = settingName(setting::kCommSection);
-  settings_.writeText(settingName(setting::kFileSection), settingName(setting::kPath),
-                      pathField_->text());
-  settings_.writeInteger(comm, settingName(setting::kIpAddr), ipField_->address().hostOrder());
-  settings_.writeInteger(comm, settingName(setting::kFromBoot), viaBootBox_->isChecked() ? 1 : 0);
-}
-
-void CKorvelDlg::finish() {
-  if (finished_) return;
-  finished_ = true;
-  saveSettings();
-  programmer_->closeLink();
-}
-
 void CKorvelDlg::done(int result) {
-  if (isRunning()) {
-    // The run goes on to its end; the window closes when it has returned.
-    pendingResult_ = result;
-    return;
-  }
-  finish();
+  if (!controller_->requestClose(result)) return;
+  controller_->finish();
   QDialog::done(result);
 }
 
-template <typename Conversation>
-void CKorvelDlg::converse(Conversation&& conversation) {
-  // Switching the inputs off takes the focus from the button that was pressed; it gets it back.
-  const QPointer<QWidget> focused = QApplication::focusWidget();
-  ++conversations_;
-  struct Leave {
-    int& count;
-    ~Leave() { --count; }
-  } leave{conversations_};
-  conversation();
-  if (focused && focused->isEnabled() && focused->window() == this) focused->setFocus();
-}
+void CKorvelDlg::endBySystem() { controller_->endBySystem(QDialog::Rejected); }
+void CKorvelDlg::endWindow(int result) { done(result); }
 
-void CKorvelDlg::programDevice() {
-  converse([this] { programmer_->programDevice(); });
-  if (!isRunning() && pendingResult_) done(*std::exchange(pendingResult_, std::nullopt));
-}
-
-void CKorvelDlg::queryDeviceInfo() {
-  converse([this] { programmer_->queryDeviceInfo(); });
-  if (!isRunning() && pendingResult_) done(*std::exchange(pendingResult_, std::nullopt));
-}
+void CKorvelDlg::programDevice() { controller_->programDevice(); }
+void CKorvelDlg::queryDeviceInfo() { controller_->queryDeviceInfo(); }
 
 void CKorvelDlg::browseImage() {
+  if (isRunning()) return;  // a press that came before the inputs went off
   const QString images = nameFilter(text::kFilterImages, text::kFilterImagesPattern);
   QFileDialog dialog(this);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -286,10 +264,7 @@ void CKorvelDlg::showAbout() {
   about.exec();
 }
 
-void CKorvelDlg::showImageSummary() {
-  setSummaryText(text::kSummaryPending);
-  setSummaryText(imageSummary(pathFromUtf8(imagePath())));
-}
+void CKorvelDlg::showImageSummary() { controller_->showImageSummary(); }
 
 bool CKorvelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   if (isAboutCommand(eventType, message)) {
@@ -301,10 +276,13 @@ bool CKorvelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr
 }
 
 Ipv4Address CKorvelDlg::ipAddress() const { return ipField_->address(); }
+void CKorvelDlg::setIpAddress(Ipv4Address address) { ipField_->setAddress(address); }
 std::string CKorvelDlg::login() const { return toUtf8(loginField_->text()); }
 std::string CKorvelDlg::password() const { return toUtf8(passwordField_->text()); }
 bool CKorvelDlg::viaBoot() const { return viaBootBox_->isChecked(); }
+void CKorvelDlg::setViaBoot(bool checked) { viaBootBox_->setChecked(checked); }
 std::string CKorvelDlg::imagePath() const { return toUtf8(pathField_->text()); }
+void CKorvelDlg::setImagePath(const std::string& path) { pathField_->setText(toQString(path)); }
 
 void CKorvelDlg::setSummaryText(const std::string& text) {
   summaryField_->setText(toQString(text));
@@ -316,26 +294,10 @@ void CKorvelDlg::setInfoText(const std::string& text) {
   infoBox_->setPlainText(shown);
 }
 
-void CKorvelDlg::showNotice(const std::string& text) { infoBox_->appendPlainText(toQString(text)); }
+void CKorvelDlg::setProgressRange(int lower, int upper) { progressBar_->setRange(lower, upper); }
+void CKorvelDlg::setProgressPosition(int position) { progressBar_->setValue(position); }
 
-void CKorvelDlg::setProgressRange(std::int64_t lower, std::int64_t upper) {
-  const std::int64_t widest = std::max(std::llabs(lower), std::llabs(upper));
-  progressDivisor_ = 1 + widest / std::numeric_limits<int>::max();
-  progressLower_ = lower / progressDivisor_;
-  progressUpper_ = upper / progressDivisor_;
-  // An empty range would make the bar run its busy animation; a range of one shows it empty.
-  const std::int64_t shownUpper = std::max(progressUpper_, progressLower_ + 1);
-  progressBar_->setRange(static_cast<int>(progressLower_), static_cast<int>(shownUpper));
-}
-
-void CKorvelDlg::setProgressPosition(std::int64_t position) {
-  const std::int64_t scaled = position / progressDivisor_;
-  const std::int64_t shown =
-      std::clamp(scaled, progressLower_, std::max(progressLower_, progressUpper_));
-  progressBar_->setValue(static_cast<int>(shown));
-}
-
-void CKorvelDlg::enableInputs(bool enable) {
+void CKorvelDlg::setInputsEnabled(bool enable) {
   const std::initializer_list<QWidget*> inputs{programButton_, ipField_,    browseButton_,
                                                pathField_,     infoButton_, loginField_,
                                                passwordField_, viaBootBox_};
@@ -350,25 +312,25 @@ void CKorvelDlg::enableInputs(bool enable) {
   for (QWidget* input : inputs) input->setEnabled(enable);
 }
 
-void CKorvelDlg::pumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
-void CKorvelDlg::beginWaitCursor() {
-  ++waitCursors_;
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-void CKorvelDlg::restoreWaitCursor() {
-  if (waitCursors_ > 0) QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
-}
-
-void CKorvelDlg::endWaitCursor() {
-  if (waitCursors_ == 0) return;
-  --waitCursors_;
-  QGuiApplication::restoreOverrideCursor();
-}
+void CKorvelDlg::beginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+void CKorvelDlg::reassertWaitCursor() { QGuiApplication::changeOverrideCursor(Qt::WaitCursor); }
+void CKorvelDlg::endWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
 
 void CKorvelDlg::showWarning(const std::string& text) {
-  MessageBox::warning(this, QCoreApplication::applicationName(), toQString(text));
+  MessageBox::warning(this, toQString(text::kAppName), toQString(text));
+}
+
+void CKorvelDlg::rememberFocus() { focusedBeforeConversation_ = QApplication::focusWidget(); }
+
+void CKorvelDlg::restoreFocus() {
+  QWidget* focused = focusedBeforeConversation_;
+  if (focused && focused->isEnabled() && focused->window() == this) focused->setFocus();
+}
+
+// Queued calls on this object run in the order they were posted, on the window's thread; those
+// still waiting when the window goes are dropped with it.
+void CKorvelDlg::postToUi(std::function<void()> call) {
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
 
 }  // namespace korvel

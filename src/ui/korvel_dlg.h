@@ -1,14 +1,15 @@
 #pragma once
 
-#include <cstdint>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <QDialog>
+#include <QPointer>
 
 #include "programming/device_programmer.h"
-#include "programming/operator_panel.h"
+#include "window/window_controller.h"
+#include "window/window_view.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,19 +23,22 @@ namespace korvel {
 class DeviceLocks;
 class EchoService;
 class IpAddressEdit;
+class InterruptiblePauses;
 class Pauses;
 class SettingsStore;
+class WindowSettings;
 
-// The main window: the operator panel with real widgets, laid out as the dialog template has it,
-// and the one DeviceProgrammer behind its buttons. It restores its settings when it starts and
-// saves them when it ends, however it is ended.
-class CKorvelDlg : public QDialog, public OperatorPanel {
+// The main window: the window controller's view with real widgets, laid out as the dialog
+// template has it. It restores its settings when it starts and saves them when it ends, however
+// it is ended; the device conversations run beside its thread.
+class CKorvelDlg : public QDialog, public WindowView {
   Q_OBJECT
 
  public:
   // A null service means the system's own: the operating system's echo facility, pauses that
-  // really sleep, and the per-user settings store. With the system's echo facility the window
-  // also holds the system's per-device lock during each conversation.
+  // really sleep (and end at once when the system ends the program), and the per-user settings
+  // store. With the system's echo facility the window also holds the system's per-device lock
+  // during each conversation.
   explicit CKorvelDlg(QWidget* parent = nullptr, EchoService* echoService = nullptr,
                       Pauses* pauses = nullptr, SettingsStore* settings = nullptr);
   ~CKorvelDlg() override;
@@ -46,29 +50,38 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
   void showHelp();
   void showImageSummary();
   void showAbout();
+  // The system asks the program to end: a run stops after the exchange in flight, then the
+  // window ends and saves its settings.
+  void endBySystem();
 
-  // OperatorPanel
+  // WindowView
   Ipv4Address ipAddress() const override;
+  void setIpAddress(Ipv4Address address) override;
   std::string login() const override;
   std::string password() const override;
   bool viaBoot() const override;
+  void setViaBoot(bool checked) override;
   std::string imagePath() const override;
+  void setImagePath(const std::string& path) override;
   void setSummaryText(const std::string& text) override;
   void setInfoText(const std::string& text) override;
-  void setProgressRange(std::int64_t lower, std::int64_t upper) override;
-  void setProgressPosition(std::int64_t position) override;
-  void enableInputs(bool enable) override;
-  void pumpMessages() override;
+  void setProgressRange(int lower, int upper) override;
+  void setProgressPosition(int position) override;
+  void setInputsEnabled(bool enabled) override;
   void beginWaitCursor() override;
-  void restoreWaitCursor() override;
+  void reassertWaitCursor() override;
   void endWaitCursor() override;
   void showWarning(const std::string& text) override;
-  void showNotice(const std::string& text) override;
+  void rememberFocus() override;
+  void restoreFocus() override;
+  void endWindow(int result) override;
+  void postToUi(std::function<void()> call) override;
 
   // A control by its number (control::kExit, ...), or null.
   QWidget* control(int id) const;
-  bool isRunning() const { return conversations_ > 0; }
-  DeviceProgrammer& programmer() { return *programmer_; }
+  bool isRunning() const { return controller_->isRunning(); }
+  WindowController& controller() { return *controller_; }
+  DeviceProgrammer& programmer() { return controller_->programmer(); }
 
  public Q_SLOTS:
   // Ending the window during a conversation waits until the conversation has returned.
@@ -81,19 +94,12 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
   template <typename Widget>
   Widget* addControl(Widget* widget, const char* name);
   void createControls();
-  void restoreSettings();
-  void saveSettings();
-  void finish();
-  template <typename Conversation>
-  void converse(Conversation&& conversation);
 
   std::unique_ptr<EchoService> ownEchoService_;
-  std::unique_ptr<Pauses> ownPauses_;
+  std::unique_ptr<InterruptiblePauses> ownPauses_;
   std::unique_ptr<SettingsStore> ownSettings_;
   std::unique_ptr<DeviceLocks> ownDeviceLocks_;
-  EchoService& echoService_;
-  Pauses& pauses_;
-  SettingsStore& settings_;
+  std::unique_ptr<WindowSettings> windowSettings_;
 
   QPushButton* exitButton_ = nullptr;
   IpAddressEdit* ipField_ = nullptr;
@@ -111,15 +117,8 @@ class CKorvelDlg : public QDialog, public OperatorPanel {
   QLineEdit* passwordField_ = nullptr;
   QCheckBox* viaBootBox_ = nullptr;
 
-  std::unique_ptr<DeviceProgrammer> programmer_;
-  int conversations_ = 0;
-  std::optional<int> pendingResult_;
-  bool finished_ = false;
-  int waitCursors_ = 0;
-  // The progress bar holds an int; longer ranges are scaled down by this divisor.
-  std::int64_t progressDivisor_ = 1;
-  std::int64_t progressLower_ = 0;
-  std::int64_t progressUpper_ = 0;
+  QPointer<QWidget> focusedBeforeConversation_;
+  std::unique_ptr<WindowController> controller_;
 };
 
 }  // namespace korvel

@@ -4,16 +4,9 @@
 
 #include <QString>
 
-namespace korvel {
+#include "window/window_settings.h"
 
-// Where the window's settings live between runs.
-namespace setting {
-inline constexpr char kCommSection[] = "Comm";
-inline constexpr char kIpAddr[] = "IpAddr";
-inline constexpr char kFromBoot[] = "FromBoot";
-inline constexpr char kFileSection[] = "File";
-inline constexpr char kPath[] = "Path";
-}  // namespace setting
+namespace korvel {
 
 // The four operations the window needs of its settings store. A value that is missing or cannot
 // be read gives the fallback; failed writes are not reported.

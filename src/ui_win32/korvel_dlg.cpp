@@ -4,18 +4,13 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <limits>
 #include <utility>
 #include <vector>
 
 #include "common/texts.h"
 #include "common/utf8.h"
-#include "image/image_summary.h"
 #include "link/echo_service.h"
-#include "programming/pauses.h"
-#include "ui/windows_system_menu.h"
 #include "ui_win32/about_dlg.h"
 #include "ui_win32/dialog_template_builder.h"
 #include "ui_win32/help_dialog.h"
@@ -24,6 +19,7 @@
 #include "ui_win32/wide_text.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
+#include "window/windows_system_menu.h"
 
 namespace korvel {
 namespace {
@@ -35,11 +31,32 @@ constexpr int kInputSet[] = {control::kProgram,  control::kIpField, control::kBr
                              control::kPath,     control::kInfo,    control::kLogin,
                              control::kPassword, control::kViaBoot};
 
-const wchar_t kComm[] = L"Comm";
-const wchar_t kIpAddr[] = L"IpAddr";
-const wchar_t kFromBoot[] = L"FromBoot";
-const wchar_t kFile[] = L"File";
-const wchar_t kPath[] = L"Path";
+// Posted by a conversation's thread: calls wait in the window's queue.
+constexpr UINT kRunPostedCalls = WM_APP + 1;
+
+// The controller's settings over the registry.
+class RegistryWindowSettings : public WindowSettings {
+ public:
+  explicit RegistryWindowSettings(RegistrySettings& registry) : registry_(registry) {}
+  std::uint32_t readInteger(const char* section, const char* name,
+                            std::uint32_t fallback) override {
+    return registry_.readInteger(toWide(section).c_str(), toWide(name).c_str(), fallback);
+  }
+  void writeInteger(const char* section, const char* name, std::uint32_t value) override {
+    registry_.writeInteger(toWide(section).c_str(), toWide(name).c_str(), value);
+  }
+  std::string readText(const char* section, const char* name,
+                       const std::string& fallback) override {
+    return fromWide(
+        registry_.readText(toWide(section).c_str(), toWide(name).c_str(), toWide(fallback)));
+  }
+  void writeText(const char* section, const char* name, const std::string& value) override {
+    registry_.writeText(toWide(section).c_str(), toWide(name).c_str(), toWide(value));
+  }
+
+ private:
+  RegistrySettings& registry_;
+};
 
 std::wstring loadString(UINT id) {
   const wchar_t* text = nullptr;
@@ -92,24 +109,28 @@ void CKorvelDlg::registerControlClasses() {
 
 CKorvelDlg::CKorvelDlg(EchoService* echoService, Pauses* pauses, RegistrySettings* settings)
     : ownEchoService_(echoService != nullptr ? nullptr : makeSystemEchoService()),
-      ownPauses_(pauses != nullptr ? nullptr : std::make_unique<RealPauses>()),
+      ownPauses_(pauses != nullptr ? nullptr : std::make_unique<InterruptiblePauses>()),
       ownSettings_(settings != nullptr ? nullptr : std::make_unique<RegistrySettings>()),
-      echoService_(echoService != nullptr ? *echoService : *ownEchoService_),
-      pauses_(pauses != nullptr ? *pauses : *ownPauses_),
       settings_(settings != nullptr ? *settings : *ownSettings_),
+      windowSettings_(std::make_unique<RegistryWindowSettings>(settings_)),
       bigIcon_(loadIcon(::GetSystemMetrics(SM_CXICON))),
       smallIcon_(loadIcon(::GetSystemMetrics(SM_CXSMICON))),
-      programmer_(std::make_unique<DeviceProgrammer>(*this, echoService_, pauses_)) {
+      controller_(std::make_unique<WindowController>(
+          *this, echoService != nullptr ? *echoService : *ownEchoService_,
+          pauses != nullptr ? *pauses : *ownPauses_, *windowSettings_)) {
   registerControlClasses();
+  if (ownPauses_) controller_->setStopListener([this] { ownPauses_->requestStop(); });
   // Another copy of Korvel at the same device is kept out only on the real network; tests that
   // bring their own echo service run many windows against one simulated address.
   if (ownEchoService_) {
     ownDeviceLocks_ = makeSystemDeviceLocks();
-    programmer_->setDeviceLocks(ownDeviceLocks_.get());
+    controller_->setDeviceLocks(ownDeviceLocks_.get());
   }
 }
 
+// The conversation still running stops before the dialog it writes to goes.
 CKorvelDlg::~CKorvelDlg() {
+  controller_.reset();
   if (bigIcon_ != nullptr) ::DestroyIcon(bigIcon_);
   if (smallIcon_ != nullptr) ::DestroyIcon(smallIcon_);
 }
@@ -134,12 +155,20 @@ std::optional<INT_PTR> CKorvelDlg::onMessage(UINT message, WPARAM wParam, LPARAM
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(bigIcon_);
     case WM_SETCURSOR:
-      if (waitCursors_ == 0) return std::nullopt;
+      if (!controller_->waitCursorShown()) return std::nullopt;
       ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
       return TRUE;
     case WM_DESTROY:
       onDestroy();
       return std::nullopt;
+    case kRunPostedCalls:
+      runPostedCalls();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return onQueryEndSession();
+    case WM_ENDSESSION:
+      onEndSession(wParam != FALSE);
+      return 0;
     default:
       return std::nullopt;
   }
@@ -153,31 +182,38 @@ INT_PTR CKorvelDlg::onInitDialog() {
   const std::wstring title =
       itemText(0) + toWide(text::kTitleVersionPrefix) + toWide(text::kVersion);
   ::SetWindowTextW(hwnd(), title.c_str());
-  restoreSettings();
+  {
+    std::lock_guard lock(postedMutex_);
+    postTarget_ = hwnd();
+  }
+  controller_->start();
   return TRUE;  // the focus goes to the first tab stop, Exit
 }
 
-// Settings are read once, in this order, when the window starts: the address first, so that the
-// first link goes to the restored address.
-void CKorvelDlg::restoreSettings() {
-  ::SendDlgItemMessageW(hwnd(), control::kIpField, IPM_SETADDRESS, 0,
-                        static_cast<LPARAM>(settings_.readInteger(kComm, kIpAddr, 0)));
-  programmer_->openLink(false);
-  ::SetDlgItemTextW(hwnd(), control::kPath, settings_.readText(kFile, kPath, L"").c_str());
-  ::SendDlgItemMessageW(hwnd(), control::kViaBoot, BM_SETCHECK,
-                        settings_.readInteger(kComm, kFromBoot, 0), 0);
-  showImageSummary();
-}
-
-void CKorvelDlg::saveSettings() {
-  settings_.writeText(kFile, kPath, itemText(control::kPath));
-  settings_.writeInteger(kComm, kIpAddr, ipAddress().hostOrder());
-  settings_.writeInteger(kComm, kFromBoot, viaBoot() ? 1 : 0);
-}
-
 void CKorvelDlg::onDestroy() {
-  saveSettings();
-  programmer_->closeLink();
+  controller_->finish();
+  if (shutdownBlocked_) ::ShutdownBlockReasonDestroy(hwnd());
+  std::lock_guard lock(postedMutex_);
+  postTarget_ = nullptr;
+  posted_.clear();
+}
+
+// A run holds the end of the session until it has stopped after the exchange in flight; the
+// window then ends and saves its settings, and the session may go on.
+BOOL CKorvelDlg::onQueryEndSession() {
+  if (!isRunning()) return TRUE;
+  shutdownBlocked_ =
+      ::ShutdownBlockReasonCreate(hwnd(), toWide(text::kShutdownBlockReason).c_str()) != FALSE;
+  controller_->endBySystem(IDCANCEL);
+  return FALSE;
+}
+
+// The session ends whatever the window says: nothing after this message is handled any more.
+void CKorvelDlg::onEndSession(bool ending) {
+  if (!ending) return;
+  controller_->endBySystem(IDCANCEL);
+  controller_->waitForConversation();
+  if (::IsWindow(hwnd())) end(IDCANCEL);
 }
 
 void CKorvelDlg::onCommand(int id, int code) {
@@ -225,37 +261,16 @@ bool CKorvelDlg::paintMinimised() {
 }
 
 void CKorvelDlg::requestEnd(int result) {
-  if (isRunning()) {
-    // The run goes on to its end; the window closes when it has returned.
-    pendingResult_ = result;
-    return;
-  }
-  end(result);
+  if (controller_->requestClose(result)) end(result);
 }
 
-template <typename Conversation>
-void CKorvelDlg::converse(Conversation&& conversation) {
-  // Switching the inputs off takes the focus from the button that was pressed; it gets it back.
-  const HWND focused = ::GetFocus();
-  ++conversations_;
-  conversation();
-  --conversations_;
-  if (focused != nullptr && ::IsWindow(focused) && ::IsWindowEnabled(focused) &&
-      ::GetParent(focused) == hwnd()) {
-    ::SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focused), TRUE);
-  }
-  if (!isRunning() && pendingResult_) end(*std::exchange(pendingResult_, std::nullopt));
-}
+void CKorvelDlg::endWindow(int result) { requestEnd(result); }
 
-void CKorvelDlg::programDevice() {
-  converse([this] { programmer_->programDevice(); });
-}
-
-void CKorvelDlg::queryDeviceInfo() {
-  converse([this] { programmer_->queryDeviceInfo(); });
-}
+void CKorvelDlg::programDevice() { controller_->programDevice(); }
+void CKorvelDlg::queryDeviceInfo() { controller_->queryDeviceInfo(); }
 
 void CKorvelDlg::browseImage() {
+  if (isRunning()) return;  // a press that came before the inputs went off
   std::vector<wchar_t> file(32768, L'\0');
   const std::wstring filter = fileFilter();
   // The dialog opens where the current image is; the system picks a folder when there is none.
@@ -285,10 +300,7 @@ void CKorvelDlg::showAbout() {
   about.doModal(hwnd());
 }
 
-void CKorvelDlg::showImageSummary() {
-  setSummaryText(text::kSummaryPending);
-  setSummaryText(imageSummary(pathFromUtf8(imagePath())));
-}
+void CKorvelDlg::showImageSummary() { controller_->showImageSummary(); }
 
 std::wstring CKorvelDlg::itemText(int id) const {
   const HWND window = id == 0 ? hwnd() : item(id);
@@ -305,6 +317,11 @@ Ipv4Address CKorvelDlg::ipAddress() const {
   return Ipv4Address::fromHostOrder(address);
 }
 
+void CKorvelDlg::setIpAddress(Ipv4Address address) {
+  ::SendDlgItemMessageW(hwnd(), control::kIpField, IPM_SETADDRESS, 0,
+                        static_cast<LPARAM>(address.hostOrder()));
+}
+
 std::string CKorvelDlg::login() const { return fromWide(itemText(control::kLogin)); }
 std::string CKorvelDlg::password() const { return fromWide(itemText(control::kPassword)); }
 
@@ -312,7 +329,16 @@ bool CKorvelDlg::viaBoot() const {
   return ::SendDlgItemMessageW(hwnd(), control::kViaBoot, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+void CKorvelDlg::setViaBoot(bool checked) {
+  ::SendDlgItemMessageW(hwnd(), control::kViaBoot, BM_SETCHECK,
+                        checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 std::string CKorvelDlg::imagePath() const { return fromWide(itemText(control::kPath)); }
+
+void CKorvelDlg::setImagePath(const std::string& path) {
+  ::SetDlgItemTextW(hwnd(), control::kPath, toWide(path).c_str());
+}
 
 void CKorvelDlg::setSummaryText(const std::string& text) {
   ::SetDlgItemTextW(hwnd(), control::kSummary, toWide(text).c_str());
@@ -322,35 +348,16 @@ void CKorvelDlg::setInfoText(const std::string& text) {
   ::SetDlgItemTextW(hwnd(), control::kInfoBox, withWindowsLineEnds(toWide(text)).c_str());
 }
 
-void CKorvelDlg::showNotice(const std::string& text) {
-  const HWND box = ::GetDlgItem(hwnd(), control::kInfoBox);
-  std::wstring shown(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  shown.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(box, shown.data(), static_cast<int>(shown.size()))));
-  if (!shown.empty()) shown += L"\r\n";
-  shown += withWindowsLineEnds(toWide(text));
-  ::SetWindowTextW(box, shown.c_str());
+void CKorvelDlg::setProgressRange(int lower, int upper) {
+  ::SendDlgItemMessageW(hwnd(), control::kProgress, PBM_SETRANGE32, static_cast<WPARAM>(lower),
+                        static_cast<LPARAM>(upper));
 }
 
-void CKorvelDlg::setProgressRange(std::int64_t lower, std::int64_t upper) {
-  const std::int64_t widest = std::max(std::llabs(lower), std::llabs(upper));
-  progressDivisor_ = 1 + widest / std::numeric_limits<int>::max();
-  progressLower_ = lower / progressDivisor_;
-  progressUpper_ = upper / progressDivisor_;
-  ::SendDlgItemMessageW(hwnd(), control::kProgress, PBM_SETRANGE32,
-                        static_cast<WPARAM>(static_cast<int>(progressLower_)),
-                        static_cast<LPARAM>(static_cast<int>(progressUpper_)));
+void CKorvelDlg::setProgressPosition(int position) {
+  ::SendDlgItemMessageW(hwnd(), control::kProgress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-void CKorvelDlg::setProgressPosition(std::int64_t position) {
-  const std::int64_t scaled = position / progressDivisor_;
-  const std::int64_t shown =
-      std::clamp(scaled, progressLower_, std::max(progressLower_, progressUpper_));
-  ::SendDlgItemMessageW(hwnd(), control::kProgress, PBM_SETPOS,
-                        static_cast<WPARAM>(static_cast<int>(shown)), 0);
-}
-
-void CKorvelDlg::enableInputs(bool enable) {
+void CKorvelDlg::setInputsEnabled(bool enable) {
   // A disabled control keeps no focus, and a window without one hears no Enter or Esc: the
   // focus moves to Exit first. The conversation gives it back to the pressed button at its end.
   const HWND focused = ::GetFocus();
@@ -365,40 +372,49 @@ void CKorvelDlg::enableInputs(bool enable) {
   for (const int id : kInputSet) ::EnableWindow(item(id), enable ? TRUE : FALSE);
 }
 
-void CKorvelDlg::pumpMessages() {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // Not ours to take: whoever runs the loop above us must still see it.
-      ::PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    if (hwnd() != nullptr && ::IsDialogMessageW(hwnd(), &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
-
 void CKorvelDlg::beginWaitCursor() {
-  const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  if (waitCursors_++ == 0) cursorBeforeWait_ = previous;
+  cursorBeforeWait_ = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
-void CKorvelDlg::restoreWaitCursor() {
-  if (waitCursors_ > 0) ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-}
+void CKorvelDlg::reassertWaitCursor() { ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)); }
 
 void CKorvelDlg::endWaitCursor() {
-  if (waitCursors_ == 0) return;
-  if (--waitCursors_ == 0) {
-    ::SetCursor(cursorBeforeWait_ != nullptr ? cursorBeforeWait_
-                                             : ::LoadCursorW(nullptr, IDC_ARROW));
-  }
+  ::SetCursor(cursorBeforeWait_ != nullptr ? cursorBeforeWait_ : ::LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void CKorvelDlg::showWarning(const std::string& text) {
   ::MessageBoxW(hwnd(), toWide(text).c_str(), settings_.applicationName().c_str(),
                 MB_OK | MB_ICONWARNING);
+}
+
+void CKorvelDlg::rememberFocus() { focusedBeforeConversation_ = ::GetFocus(); }
+
+void CKorvelDlg::restoreFocus() {
+  const HWND focused = std::exchange(focusedBeforeConversation_, nullptr);
+  if (focused != nullptr && ::IsWindow(focused) && ::IsWindowEnabled(focused) &&
+      ::GetParent(focused) == hwnd()) {
+    ::SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focused), TRUE);
+  }
+}
+
+// One message per call, so that a call that opens a modal box (the warning) leaves the rest to
+// the next message, in order; calls left when the window goes are dropped with it.
+void CKorvelDlg::postToUi(std::function<void()> call) {
+  std::lock_guard lock(postedMutex_);
+  if (postTarget_ == nullptr) return;
+  posted_.push_back(std::move(call));
+  ::PostMessageW(postTarget_, kRunPostedCalls, 0, 0);
+}
+
+void CKorvelDlg::runPostedCalls() {
+  std::function<void()> call;
+  {
+    std::lock_guard lock(postedMutex_);
+    if (posted_.empty()) return;
+    call = std::move(posted_.front());
+    posted_.pop_front();
+  }
+  call();
 }
 
 }  // namespace korvel

@@ -2,15 +2,20 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "programming/device_lock.h"
 #include "programming/device_programmer.h"
-#include "programming/operator_panel.h"
+#include "programming/interruptible_pauses.h"
 #include "ui_win32/dialog_window.h"
+#include "window/window_controller.h"
+#include "window/window_settings.h"
+#include "window/window_view.h"
 
 namespace korvel {
 
@@ -18,13 +23,13 @@ class EchoService;
 class Pauses;
 class RegistrySettings;
 
-// The main window on Windows: the operator panel as a native dialog built from the window's
-// description, and the one DeviceProgrammer behind its buttons. It restores its settings when it
-// starts and saves them when it is destroyed, however it is ended.
-class CKorvelDlg : public DialogWindow, public OperatorPanel {
+// The main window on Windows: the window controller's view as a native dialog built from the
+// window's description. It restores its settings when it starts and saves them when it is
+// destroyed, however it is ended; the device conversations run beside its thread.
+class CKorvelDlg : public DialogWindow, public WindowView {
  public:
-  // A null service means the system's own: the ICMP echo service, pauses that really sleep, and
-  // the registry under the executable's name.
+  // A null service means the system's own: the ICMP echo service, pauses that really sleep (and
+  // end at once when the session ends), and the registry under the executable's name.
   explicit CKorvelDlg(EchoService* echoService = nullptr, Pauses* pauses = nullptr,
                       RegistrySettings* settings = nullptr);
   ~CKorvelDlg() override;
@@ -37,26 +42,32 @@ class CKorvelDlg : public DialogWindow, public OperatorPanel {
   void showImageSummary();
   void showAbout();
 
-  // OperatorPanel
+  // WindowView
   Ipv4Address ipAddress() const override;
+  void setIpAddress(Ipv4Address address) override;
   std::string login() const override;
   std::string password() const override;
   bool viaBoot() const override;
+  void setViaBoot(bool checked) override;
   std::string imagePath() const override;
+  void setImagePath(const std::string& path) override;
   void setSummaryText(const std::string& text) override;
   void setInfoText(const std::string& text) override;
-  void setProgressRange(std::int64_t lower, std::int64_t upper) override;
-  void setProgressPosition(std::int64_t position) override;
-  void enableInputs(bool enable) override;
-  void pumpMessages() override;
+  void setProgressRange(int lower, int upper) override;
+  void setProgressPosition(int position) override;
+  void setInputsEnabled(bool enabled) override;
   void beginWaitCursor() override;
-  void restoreWaitCursor() override;
+  void reassertWaitCursor() override;
   void endWaitCursor() override;
   void showWarning(const std::string& text) override;
-  void showNotice(const std::string& text) override;
+  void rememberFocus() override;
+  void restoreFocus() override;
+  void endWindow(int result) override;
+  void postToUi(std::function<void()> call) override;
 
-  bool isRunning() const { return conversations_ > 0; }
-  DeviceProgrammer& programmer() { return *programmer_; }
+  bool isRunning() const { return controller_->isRunning(); }
+  WindowController& controller() { return *controller_; }
+  DeviceProgrammer& programmer() { return controller_->programmer(); }
 
   // The common controls the dialog uses (the IP field, the progress bar); once per process.
   static void registerControlClasses();
@@ -73,31 +84,27 @@ class CKorvelDlg : public DialogWindow, public OperatorPanel {
   void onDestroy();
   // Exit, Enter, Esc and the close box; during a conversation the window waits for its end.
   void requestEnd(int result);
-  template <typename Conversation>
-  void converse(Conversation&& conversation);
-  void restoreSettings();
-  void saveSettings();
+  BOOL onQueryEndSession();
+  void onEndSession(bool ending);
+  void runPostedCalls();
   std::wstring itemText(int id) const;
 
   std::unique_ptr<EchoService> ownEchoService_;
-  std::unique_ptr<Pauses> ownPauses_;
+  std::unique_ptr<InterruptiblePauses> ownPauses_;
   std::unique_ptr<DeviceLocks> ownDeviceLocks_;
   std::unique_ptr<RegistrySettings> ownSettings_;
-  EchoService& echoService_;
-  Pauses& pauses_;
   RegistrySettings& settings_;
+  std::unique_ptr<WindowSettings> windowSettings_;
 
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
-  std::unique_ptr<DeviceProgrammer> programmer_;
-  int conversations_ = 0;
-  std::optional<int> pendingResult_;
-  int waitCursors_ = 0;
   HCURSOR cursorBeforeWait_ = nullptr;
-  // The progress bar holds an int; longer ranges are scaled down by this divisor.
-  std::int64_t progressDivisor_ = 1;
-  std::int64_t progressLower_ = 0;
-  std::int64_t progressUpper_ = 0;
+  HWND focusedBeforeConversation_ = nullptr;
+  bool shutdownBlocked_ = false;
+  std::mutex postedMutex_;
+  HWND postTarget_ = nullptr;
+  std::deque<std::function<void()>> posted_;
+  std::unique_ptr<WindowController> controller_;
 };
 
 }  // namespace korvel

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 
 #include "devsim/image_builder.h"
 #include "devsim/simulated_device.h"
@@ -18,7 +19,7 @@
 #include "link/echo_link.h"
 #include "modal.h"
 #include "recording_settings.h"
-#include "support/recording_pauses.h"
+#include "support/held_pauses.h"
 #include "support/temp_file.h"
 #include "ui/control_ids.h"
 #include "ui/ip_address_edit.h"
@@ -77,6 +78,19 @@ class WindowTest : public ::testing::Test {
     return files.write(name, image.bytes());
   }
 
+  // The window's event loop until the conversation has returned: what it posted is handled.
+  void settle() const {
+    while (window->isRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  // Holds the conversation `id` starts in its first pause, once the window has handled what the
+  // conversation posted before it.
+  void clickAndHold(int id) {
+    pauses.hold();
+    QTest::mouseClick(button(id), Qt::LeftButton);
+    pauses.waitUntilHeld();
+    QCoreApplication::processEvents();
+  }
+
   QPushButton* button(int id) const { return qobject_cast<QPushButton*>(window->control(id)); }
   QLineEdit* field(int id) const { return qobject_cast<QLineEdit*>(window->control(id)); }
   IpAddressEdit* ipField() const {
@@ -114,7 +128,7 @@ class WindowTest : public ::testing::Test {
   std::vector<QString> warnings;
   SimulatedDevice device;
   SimulatedEchoService echo;
-  RecordingPauses pauses;
+  HeldPauses pauses;
   RecordingSettings settings;
   TempDir files;
   std::unique_ptr<CKorvelDlg> window;

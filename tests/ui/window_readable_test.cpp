@@ -46,6 +46,7 @@ TEST_F(WindowReadable, TheIcmpRefusalIsReadableWithinTheInformationBox) {
   openWindowFor(writeBootImage(1)).show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QTest::mouseClick(button(control::kInfo), Qt::LeftButton);
+  settle();
   ASSERT_TRUE(infoBox()->toPlainText().startsWith(toQString(text::kNoIcmpAccess)));
 
   const Widths widths = layoutWidths(*infoBox());
@@ -70,6 +71,7 @@ TEST_F(WindowReadable, TheDeviceInformationFillsTheBoxWithoutScrollBars) {
   openWindowFor(writeBootImage(1)).show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QTest::mouseClick(button(control::kInfo), Qt::LeftButton);
+  settle();
   ASSERT_EQ(infoBox()->document()->blockCount(), 4);
   QCoreApplication::processEvents();
   EXPECT_FALSE(infoBox()->verticalScrollBar()->isVisibleTo(infoBox()));
@@ -103,9 +105,13 @@ TEST_F(WindowReadable, DuringARunTheFocusIsNeitherOnAnInputNorInTheInformationBo
   QApplication::setActiveWindow(window.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   button(control::kProgram)->setFocus();
-  QWidget* focusDuringRun = infoBox();
-  QTimer::singleShot(0, [&] { focusDuringRun = QApplication::focusWidget(); });
+  pauses.hold();
   QTest::keyClick(button(control::kProgram), Qt::Key_Space);
+  pauses.waitUntilHeld();
+  QCoreApplication::processEvents();
+  QWidget* focusDuringRun = QApplication::focusWidget();
+  pauses.release();
+  settle();
   EXPECT_EQ(device.programmedRecords(), 3u);
   EXPECT_EQ(focusDuringRun, window.get());
   EXPECT_EQ(QApplication::focusWidget(), button(control::kProgram));
@@ -115,8 +121,11 @@ TEST_F(WindowReadable, EnterDuringARunStillEndsTheWindowAfterIt) {
   openWindowFor(writeBootImage(3)).show();
   QApplication::setActiveWindow(window.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-  QTimer::singleShot(0, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
-  QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
+  clickAndHold(control::kProgram);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(window->isVisible());
+  pauses.release();
+  settle();
   EXPECT_EQ(device.programmedRecords(), 3u);
   EXPECT_FALSE(window->isVisible());
 }

@@ -1,20 +1,24 @@
 #include <QApplication>
 #include <QTest>
-#include <QTimer>
 
 #include "common/texts.h"
 #include "modal.h"
 #include "ui/help_dialog.h"
+#include "ui/termination_watch.h"
 #include "window_fixture.h"
 
 namespace korvel::test {
 namespace {
 
+// The Qt window as the controller's view: what the controller's calls do to the widgets, and
+// that the window's thread stays free while a conversation runs. What the conversations
+// themselves do is tested once, against the controller (tests/window).
 using WindowRun = WindowTest;
 
 TEST_F(WindowRun, InfoShowsWhatTheDeviceReports) {
   openWindowFor(writeBootImage(1));
   QTest::mouseClick(button(control::kInfo), Qt::LeftButton);
+  settle();
   EXPECT_EQ(infoBox()->toPlainText(),
             QStringLiteral("'BOOT'\nBoard Id=0x000012AB №3.7 Boot v1.2\n'MAIN'\nv2.5"));
   EXPECT_EQ(progressBar()->value(), 0);
@@ -30,6 +34,7 @@ TEST_F(WindowRun, ThePressedButtonHasTheFocusAgainAfterItsConversation) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   button(control::kInfo)->setFocus();
   QTest::keyClick(button(control::kInfo), Qt::Key_Space);
+  settle();
   EXPECT_FALSE(infoBox()->toPlainText().isEmpty());
   EXPECT_EQ(QApplication::focusWidget(), button(control::kInfo));
 }
@@ -37,6 +42,7 @@ TEST_F(WindowRun, ThePressedButtonHasTheFocusAgainAfterItsConversation) {
 TEST_F(WindowRun, ProgramsTheWholeImageAndReturnsToIdle) {
   openWindowFor(writeBootImage(5));
   QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
+  settle();
   EXPECT_EQ(warnings, std::vector<QString>{});
   EXPECT_EQ(device.programmedRecords(), 5u);
   EXPECT_EQ(progressBar()->value(), 0);
@@ -45,32 +51,68 @@ TEST_F(WindowRun, ProgramsTheWholeImageAndReturnsToIdle) {
   EXPECT_FALSE(pauses.requested.empty());  // the boot monitor's start-up waits, recorded only
 }
 
-TEST_F(WindowRun, DuringARunTheInputsAreOffWhileExitAndHelpStayLive) {
+// While the run stands in a pause, the window's thread opens help, repaints and takes Esc; the
+// run then finishes and the window closes and saves.
+TEST_F(WindowRun, DuringAHeldRunTheWindowAnswersThenClosesAndSavesWhenTheRunHasReturned) {
   openWindowFor(writeBootImage(4));
   window->show();
-  bool inputsWereOff = false;
-  bool exitAndHelpWereOn = false;
-  bool helpOpened = false;
-  std::size_t recordsWhenHelpClosed = 0;
-  // Runs inside the run's first drain of the event queue, after the first record.
-  QTimer::singleShot(0, [&] {
-    inputsWereOff = !anyInputEnabled();
-    exitAndHelpWereOn = button(control::kExit)->isEnabled() && button(control::kHelp)->isEnabled();
-    whenModalOpens<CHelpDialog>([&](CHelpDialog& help) {
-      helpOpened = true;
-      recordsWhenHelpClosed = device.programmedRecords();
-      help.reject();
-    });
-    QTest::mouseClick(button(control::kHelp), Qt::LeftButton);
-  });
-  QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
+  clickAndHold(control::kProgram);
+  EXPECT_FALSE(anyInputEnabled());
+  EXPECT_TRUE(button(control::kExit)->isEnabled());
+  EXPECT_TRUE(button(control::kHelp)->isEnabled());
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
 
-  EXPECT_TRUE(inputsWereOff);
-  EXPECT_TRUE(exitAndHelpWereOn);
+  bool helpOpened = false;
+  whenModalOpens<CHelpDialog>([&](CHelpDialog& help) {
+    helpOpened = true;
+    help.reject();
+  });
+  QTest::mouseClick(button(control::kHelp), Qt::LeftButton);
   EXPECT_TRUE(helpOpened);
-  EXPECT_LT(recordsWhenHelpClosed, 4u);  // the help page held the run
-  EXPECT_EQ(device.programmedRecords(), 4u);
+  window->repaint();
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  window->close();  // the close box as well: nothing new
   EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(settings.accesses.empty() || settings.accesses.back().what.rfind("read", 0) == 0);
+
+  pauses.release();
+  settle();
+  EXPECT_EQ(device.programmedRecords(), 4u);  // the run was not cut short
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(settings.accessNames().back(), "write Comm/FromBoot");
+  EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], kDeviceAddress.hostOrder());
+  EXPECT_EQ(window->programmer().link(), nullptr);
+}
+
+TEST_F(WindowRun, ASignalToEndStopsTheRunAfterTheExchangeInFlightThenSaves) {
+  openWindowFor(writeBootImage(6));
+  window->show();
+  TerminationWatch watch([this] { window->endBySystem(); });
+  clickAndHold(control::kProgram);
+  TerminationWatch::simulateSignal();
+  QCoreApplication::processEvents();  // the watch hears it on the window's thread
+  pauses.release();
+  settle();
+  EXPECT_LT(device.programmedRecords(), 6u);
+  EXPECT_EQ(warnings, std::vector<QString>{});
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(settings.accessNames().back(), "write Comm/FromBoot");
+}
+
+TEST_F(WindowRun, AnOpenHelpPageDoesNotHoldTheRun) {
+  openWindowFor(writeBootImage(4));
+  window->show();
+  clickAndHold(control::kProgram);
+  std::size_t recordsWhileHelpOpen = 0;
+  whenModalOpens<CHelpDialog>([&](CHelpDialog& help) {
+    pauses.release();
+    window->controller().waitForConversation();
+    recordsWhileHelpOpen = device.programmedRecords();
+    help.reject();
+  });
+  QTest::mouseClick(button(control::kHelp), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(recordsWhileHelpOpen, 4u);
   for (QWidget* input : inputSet()) EXPECT_TRUE(input->isEnabled());
 }
 
@@ -92,9 +134,10 @@ TEST_F(WindowRun, AWarningIsShownWhileTheInputsAreStillOff) {
   });
   MessageBox::setNextAnswer(QMessageBox::Ok);
   QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
+  settle();
 
   EXPECT_EQ(texts, std::vector<QString>{toQString(text::kFormatError)});
-  EXPECT_EQ(caption, QCoreApplication::applicationName());
+  EXPECT_EQ(caption, QStringLiteral("Korvel"));
   EXPECT_EQ(icon, QMessageBox::Warning);
   EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_TRUE(inputsWereOff);
@@ -107,49 +150,27 @@ TEST_F(WindowRun, TheRealMessageBoxWaitsForTheOperatorWithAnArrowCursor) {
   openWindowFor(files.path() / "missing.qlxfw");
   QString shownText;
   bool arrowWhileShown = false;
-  whenModalOpens<QMessageBox>([&](QMessageBox& box) {
-    shownText = box.text();
-    arrowWhileShown = QGuiApplication::overrideCursor() != nullptr &&
-                      QGuiApplication::overrideCursor()->shape() == Qt::ArrowCursor;
-    box.button(QMessageBox::Ok)->click();
+  MessageBox::setInspector([&](const QMessageBox&) {
+    whenModalOpens<QMessageBox>([&](QMessageBox& box) {
+      shownText = box.text();
+      arrowWhileShown = QGuiApplication::overrideCursor() != nullptr &&
+                        QGuiApplication::overrideCursor()->shape() == Qt::ArrowCursor;
+      box.button(QMessageBox::Ok)->click();
+    });
   });
   QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
+  settle();
   EXPECT_EQ(shownText, toQString(text::kOpenFailed));
   EXPECT_TRUE(arrowWhileShown);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(WindowRun, ClosingDuringARunWaitsForTheRunThenClosesAndSaves) {
-  openWindowFor(writeBootImage(6));
-  window->show();
-  bool visibleAfterExit = false;
-  bool savedBeforeRunEnded = true;
-  QTimer::singleShot(0, [&] {
-    QTest::mouseClick(button(control::kExit), Qt::LeftButton);
-    window->close();  // the close box as well
-    visibleAfterExit = window->isVisible();
-    savedBeforeRunEnded =
-        !settings.accesses.empty() && settings.accesses.back().what.rfind("write", 0) == 0;
-  });
-  QTest::mouseClick(button(control::kProgram), Qt::LeftButton);
-
-  EXPECT_TRUE(visibleAfterExit);
-  EXPECT_FALSE(savedBeforeRunEnded);
-  EXPECT_EQ(device.programmedRecords(), 6u);  // the run was not cut short
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(settings.accessNames().back(), "write Comm/FromBoot");
-  EXPECT_EQ(settings.integers[QStringLiteral("Comm/IpAddr")], kDeviceAddress.hostOrder());
-  EXPECT_EQ(window->programmer().link(), nullptr);
-}
-
-TEST_F(WindowRun, AProgressRangeBeyondTheBarsIntIsScaledDown) {
+TEST_F(WindowRun, TheControllersScaledRangeReachesTheBar) {
   openWindow();
-  window->setProgressRange(0, 6'000'000'000);
-  window->setProgressPosition(1'500'000'000);
+  window->controller().setProgressRange(0, 6'000'000'000);
+  window->controller().setProgressPosition(1'500'000'000);
   EXPECT_NEAR(static_cast<double>(progressBar()->value()) / progressBar()->maximum(), 0.25, 1e-6);
-  window->setProgressRange(0, 0);
-  window->setProgressPosition(0);
-  EXPECT_EQ(progressBar()->value(), 0);
+  window->controller().setProgressRange(0, 0);
   EXPECT_GT(progressBar()->maximum(), progressBar()->minimum());  // no busy animation
 }
 

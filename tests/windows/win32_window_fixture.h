@@ -15,7 +15,7 @@
 #include "devsim/simulated_device.h"
 #include "devsim/simulated_echo_service.h"
 #include "link/echo_link.h"
-#include "support/recording_pauses.h"
+#include "support/held_pauses.h"
 #include "support/temp_file.h"
 #include "ui_win32/korvel_dlg.h"
 #include "ui_win32/registry_settings.h"
@@ -78,10 +78,34 @@ class Win32WindowTest : public ::testing::Test {
     return files.write(name, image.bytes());
   }
 
+  // The window's message loop until the conversation has returned.
+  void settle() const {
+    MSG message;
+    while (window->isRunning() && ::GetMessageW(&message, nullptr, 0, 0) > 0) dispatch(message);
+  }
+  // Every message waiting now.
+  void drain() const {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) dispatch(message);
+  }
+  // Holds the conversation `id` starts in its first pause, once the window has handled what the
+  // conversation posted before it.
+  void clickAndHold(int id) {
+    pauses.hold();
+    click(id);
+    pauses.waitUntilHeld();
+    drain();
+  }
+
   HWND item(int id) const { return ::GetDlgItem(dialog, id); }
   std::wstring text(int id) const { return textOf(item(id)); }
   void setText(int id, const std::wstring& text) const { ::SetWindowTextW(item(id), text.c_str()); }
   void click(int id) const { ::SendMessageW(item(id), BM_CLICK, 0, 0); }
+  void dispatch(MSG& message) const {
+    if (::IsWindow(dialog) && ::IsDialogMessageW(dialog, &message)) return;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
   bool anyInputEnabled() const {
     for (const int id : kInputSet) {
       if (::IsWindowEnabled(item(id))) return true;
@@ -106,7 +130,7 @@ class Win32WindowTest : public ::testing::Test {
 
   SimulatedDevice device;
   SimulatedEchoService echo;
-  RecordingPauses pauses;
+  HeldPauses pauses;
   RegistrySettings settings;
   TempDir files;
   std::unique_ptr<CKorvelDlg> window;

@@ -77,6 +77,7 @@ TEST_F(Win32WindowSettings, BlankPartsOfTheAddressAreSavedAsZeroAndTextInPlaceOf
 TEST_F(Win32WindowRun, InfoFillsTheInformationBoxAndReturnsToIdle) {
   openWindowFor(writeBootImage(1));
   click(control::kInfo);
+  settle();
   EXPECT_EQ(text(control::kInfoBox),
             L"'BOOT'\r\nBoard Id=0x000012AB №3.7 Boot v1.2\r\n'MAIN'\r\nv2.5");
   EXPECT_EQ(::SendMessageW(item(control::kProgress), PBM_GETPOS, 0, 0), 0);
@@ -90,22 +91,13 @@ TEST_F(Win32WindowRun, DuringARunTheInputsAreOffWhileExitAndHelpStayOnUnderTheWa
   const HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT);
   const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
   ::SetCursor(arrow);
-  bool checked = false;
-  bool inputsOff = true;
-  bool exitAndHelpOn = true;
-  bool waitCursor = true;
-  pauses.onPause = [&](std::uint32_t) {
-    checked = true;
-    inputsOff = inputsOff && !anyInputEnabled();
-    exitAndHelpOn = exitAndHelpOn && ::IsWindowEnabled(item(control::kExit)) &&
-                    ::IsWindowEnabled(item(control::kHelp));
-    waitCursor = waitCursor && ::GetCursor() == wait;
-  };
-  click(control::kProgram);
-  EXPECT_TRUE(checked);
-  EXPECT_TRUE(inputsOff);
-  EXPECT_TRUE(exitAndHelpOn);
-  EXPECT_TRUE(waitCursor);
+  clickAndHold(control::kProgram);
+  EXPECT_FALSE(anyInputEnabled());
+  EXPECT_TRUE(::IsWindowEnabled(item(control::kExit)));
+  EXPECT_TRUE(::IsWindowEnabled(item(control::kHelp)));
+  EXPECT_EQ(::GetCursor(), wait);
+  pauses.release();
+  settle();
   EXPECT_EQ(::GetCursor(), arrow);
   EXPECT_EQ(device.programmedRecords(), 4u);
   EXPECT_EQ(::SendMessageW(item(control::kProgress), PBM_GETPOS, 0, 0), 0);
@@ -115,19 +107,15 @@ TEST_F(Win32WindowRun, DuringARunTheInputsAreOffWhileExitAndHelpStayOnUnderTheWa
 TEST_F(Win32WindowRun, DuringARunTheFocusMovesToExitSoThatEscStillEndsTheWindow) {
   openWindowFor(writeBootImage(2));
   ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(control::kProgram)), TRUE);
-  HWND focusDuringRun = nullptr;
-  bool escapeAsked = false;
-  pauses.onPause = [&](std::uint32_t) {
-    if (escapeAsked) return;
-    escapeAsked = true;
-    focusDuringRun = ::GetFocus();
-    // Esc as the keyboard brings it: to the window with the focus, through the run's pump.
-    MSG escape{focusDuringRun, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
-    ::IsDialogMessageW(dialog, &escape);
-    EXPECT_TRUE(::IsWindow(dialog));
-  };
   const HWND exitButton = item(control::kExit);
-  click(control::kProgram);
+  clickAndHold(control::kProgram);
+  const HWND focusDuringRun = ::GetFocus();
+  // Esc as the keyboard brings it: to the window with the focus, through the window's loop.
+  MSG escape{focusDuringRun, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+  ::IsDialogMessageW(dialog, &escape);
+  EXPECT_TRUE(::IsWindow(dialog));
+  pauses.release();
+  settle();
   EXPECT_EQ(focusDuringRun, exitButton);
   EXPECT_EQ(device.programmedRecords(), 2u);
   EXPECT_FALSE(::IsWindow(dialog)) << "Esc during the run did not end the window";
@@ -137,29 +125,8 @@ TEST_F(Win32WindowRun, ThePressedButtonHasTheFocusAgainAfterItsConversation) {
   openWindowFor(writeBootImage(1));
   ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(control::kInfo)), TRUE);
   click(control::kInfo);
+  settle();
   EXPECT_EQ(::GetFocus(), item(control::kInfo));
-}
-
-TEST_F(Win32WindowRun, ClosingDuringARunWaitsForItsEndThenSaves) {
-  const auto image = writeBootImage(4);
-  openWindowFor(image);
-  bool closeAsked = false;
-  bool stayedOpen = true;
-  pauses.onPause = [&](std::uint32_t) {
-    if (!closeAsked) {
-      closeAsked = true;
-      ::SendMessageW(dialog, WM_CLOSE, 0, 0);  // the close box
-    } else {
-      stayedOpen = stayedOpen && ::IsWindow(dialog) && !storedType(L"File", L"Path");
-    }
-  };
-  click(control::kProgram);
-  EXPECT_TRUE(closeAsked);
-  EXPECT_TRUE(stayedOpen);
-  EXPECT_EQ(device.programmedRecords(), 4u);  // the run was not cut short
-  EXPECT_FALSE(::IsWindow(dialog));
-  EXPECT_EQ(settings.readText(L"File", L"Path", L""), image.wstring());
-  EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress.hostOrder());
 }
 
 // Catches each dialog that a window on this thread opens over it (a message box, the About box,
@@ -219,6 +186,32 @@ std::wstring messageOf(HWND box) {
   return said;
 }
 
+// While the run stands in a pause, the window's thread opens help, repaints and takes the close
+// box twice; the run then finishes and the window closes and saves.
+TEST_F(Win32WindowRun, DuringAHeldRunTheWindowAnswersThenClosesAndSavesWhenTheRunHasReturned) {
+  const auto image = writeBootImage(4);
+  openWindowFor(image);
+  clickAndHold(control::kProgram);
+  {
+    ModalWatcher watcher([](HWND) {});
+    click(control::kHelp);
+    EXPECT_EQ(watcher.opened, 1);
+  }
+  EXPECT_NE(::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW), FALSE);
+  ::SendMessageW(dialog, WM_CLOSE, 0, 0);           // the close box
+  ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);  // Esc: nothing new
+  EXPECT_TRUE(::IsWindow(dialog));
+  const std::wstring typedMeanwhile = (files.path() / L"другой.qlxfw").wstring();
+  setText(control::kPath, typedMeanwhile);  // saved only when the window ends
+  EXPECT_EQ(settings.readText(L"File", L"Path", L""), image.wstring());
+  pauses.release();
+  settle();
+  EXPECT_EQ(device.programmedRecords(), 4u);  // the run was not cut short
+  EXPECT_FALSE(::IsWindow(dialog));
+  EXPECT_EQ(settings.readText(L"File", L"Path", L""), typedMeanwhile);
+  EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress.hostOrder());
+}
+
 TEST_F(Win32WindowRun, AFailureShowsAWarningWhileTheInputsAreStillOff) {
   openWindowFor(files.write("broken.qlxfw", {0x42}));
   std::wstring caption, said;
@@ -230,7 +223,7 @@ TEST_F(Win32WindowRun, AFailureShowsAWarningWhileTheInputsAreStillOff) {
       said = messageOf(box);
     });
     click(control::kProgram);
-    // The watcher has closed the box, or the click would not have returned.
+    settle();
     EXPECT_EQ(watcher.opened, 1);
   }
   EXPECT_EQ(caption, settings.applicationName());

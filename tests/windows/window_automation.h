@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "window/control_ids.h"
+
 namespace korvel::test {
 
 // Korvel.exe as UI automation sees it: a process whose dialog is found by its title and driven
@@ -79,11 +81,16 @@ class KorvelProcess {
   void click(int id) const { ::PostMessageW(item(id), BM_CLICK, 0, 0); }
   // A press whose conversation this side waits for; false when it did not end in time (a message
   // box waiting for its OK, for one).
+  // The window switches the input set off as it takes the press and on when the conversation
+  // has returned, the via-boot box last.
   bool pressAndWait(int id) const {
     DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(item(id), BM_CLICK, 0, 0, SMTO_NORMAL,
-                                 static_cast<UINT>(std::chrono::milliseconds(kPatience).count()),
-                                 &ignored) != 0;
+    if (::SendMessageTimeoutW(item(id), BM_CLICK, 0, 0, SMTO_NORMAL,
+                              static_cast<UINT>(std::chrono::milliseconds(kPatience).count()),
+                              &ignored) == 0) {
+      return false;
+    }
+    return waitFor([this] { return ::IsWindowEnabled(item(control::kViaBoot)) != FALSE; });
   }
   void close() const { ::PostMessageW(dialog_, WM_CLOSE, 0, 0); }
   // The close box, waiting until the window has handled it.

@@ -50,6 +50,7 @@ declare -A tests=(
   [warning]=AFailureShowsAWarningWhileTheInputsAreStillOff
   [settings]=SettingsRoundTripThroughTheRegistry
   [close-during-run]=ClosingDuringARunLetsTheRunFinishThenSaves
+  [answers]=AnswersThroughoutInfoAtASilentAddressAndThroughoutARun
 )
 test_name=${tests[$case_name]:-}
 [[ -n $test_name ]] || { echo "window_e2e.sh: unknown case $case_name" >&2; exit 2; }
@@ -72,4 +73,5 @@ case $case_name in
       fail "the subordinate's bytes differ from the image's"
     ;;
 esac
+grep '^longest' "$work/driver.out" || true
 echo "PASS ($case_name)"

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -224,6 +226,47 @@ TEST_F(WindowE2e, ClosingDuringARunLetsTheRunFinishThenSaves) {
   EXPECT_EQ(settings.readText(L"File", L"Path", L""), L"not yet saved");
   EXPECT_EQ(korvel->waitForExit(), std::optional<DWORD>(0));
   EXPECT_EQ(settings.readText(L"File", L"Path", L""), work + L"\\sub.qlxfw");
+}
+
+}  // namespace
+}  // namespace korvel::test
+
+namespace korvel::test {
+namespace {
+
+// The longest the window went without answering WM_NULL (200 ms allowed each time) while the
+// conversation started by `id` ran; polled from this process as the desktop's hang check would.
+std::chrono::milliseconds longestSilence(const KorvelProcess& korvel, int id, int& unanswered) {
+  using Clock = std::chrono::steady_clock;
+  korvel.click(id);
+  KorvelProcess::waitFor([&] { return !::IsWindowEnabled(korvel.item(control::kInfo)); });
+  auto longest = std::chrono::milliseconds(0);
+  while (!::IsWindowEnabled(korvel.item(control::kInfo))) {
+    const auto asked = Clock::now();
+    DWORD_PTR ignored = 0;
+    if (::SendMessageTimeoutW(korvel.dialog(), WM_NULL, 0, 0, SMTO_NORMAL, 200, &ignored) == 0) {
+      ++unanswered;
+    }
+    longest = std::max(longest,
+                       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked));
+    ::Sleep(20);
+  }
+  return longest;
+}
+
+TEST_F(WindowE2e, AnswersThroughoutInfoAtASilentAddressAndThroughoutARun) {
+  auto korvel = start(work + L"\\sub.qlxfw");
+  ASSERT_NE(korvel->dialog(), nullptr);
+  int unanswered = 0;
+  ::SendMessageW(korvel->item(control::kIpField), IPM_SETADDRESS, 0, 0x7F000063);  // 127.0.0.99
+  const auto silentInfo = longestSilence(*korvel, control::kInfo, unanswered);
+  EXPECT_EQ(unanswered, 0) << "longest " << silentInfo.count() << " ms";
+  ::SendMessageW(korvel->item(control::kIpField), IPM_SETADDRESS, 0, kDevice);
+  const auto run = longestSilence(*korvel, control::kProgram, unanswered);
+  EXPECT_EQ(unanswered, 0) << "longest " << run.count() << " ms";
+  std::printf("longest WM_NULL answer: silent info %lld ms, run %lld ms\n",
+              static_cast<long long>(silentInfo.count()), static_cast<long long>(run.count()));
+  closeAndExpectExit(*korvel);
 }
 
 }  // namespace

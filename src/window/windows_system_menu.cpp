@@ -1,4 +1,4 @@
-#include "ui/windows_system_menu.h"
+#include "window/windows_system_menu.h"
 
 namespace korvel {
 
