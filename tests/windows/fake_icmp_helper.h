@@ -36,6 +36,7 @@ class FakeIcmpHelper : public IcmpHelper {
   std::function<Outcome(Call&)> answer = [](Call&) { return Outcome{0, IP_REQ_TIMED_OUT, true}; };
 
   DWORD version = 10;
+  bool wine = false;
   HANDLE handleToOpen = reinterpret_cast<HANDLE>(0x1234);
   DWORD openError = 0;
   std::vector<Call> calls;
@@ -46,6 +47,7 @@ class FakeIcmpHelper : public IcmpHelper {
     ++versionReads;
     return version;
   }
+  bool underWine() override { return wine; }
   HANDLE createFile() override {
     error_ = openError;
     return handleToOpen;

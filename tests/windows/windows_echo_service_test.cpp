@@ -70,6 +70,17 @@ TEST_F(WindowsEchoChannelTest, FromVersion6TheEventCallGoesWithTimeToLive64) {
   }
 }
 
+TEST_F(WindowsEchoChannelTest, UnderWineTheBlockingCallGoesOnEveryVersion) {
+  helper.wine = true;
+  for (const DWORD version : {5, 6, 10}) {
+    helper.version = version;
+    helper.answer = [](Call& call) { return answerWith(call); };
+    EXPECT_EQ(echo(900), kReply);
+    EXPECT_FALSE(helper.calls.back().async) << "version " << version;
+    EXPECT_EQ(helper.calls.back().ttl, 15);
+  }
+}
+
 TEST_F(WindowsEchoChannelTest, ARequestTooLargeForTheRouteIsToldApartOnBothPaths) {
   // Below version 6 the blocking call fails with the status as its error; from 6 on the reply
   // record carries it.

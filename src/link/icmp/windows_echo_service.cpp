@@ -57,6 +57,13 @@ class SystemIcmpHelper final : public IcmpHelper {
     if (!::GetVersionExW(&version)) return 0;
     return version.dwMajorVersion;
   }
+  bool underWine() override {
+    static const bool wine = [] {
+      const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+      return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+  }
 
   HANDLE createFile() override { return ::IcmpCreateFile(); }
 
@@ -125,8 +132,9 @@ std::optional<std::size_t> WindowsEchoChannel::echo(Ipv4Address targetAddress, B
   releaseFinishedEchoes();
   prepareBuffer(std::max(replyData.size(), data.size()));
   const IPAddr target = targetAddress.networkOrder();
-  const auto replies = helper_.majorVersion() < 6 ? sendSync(target, data, timeoutMs)
-                                                  : sendAsync(target, data, timeoutMs);
+  const bool blocking = helper_.majorVersion() < 6 || helper_.underWine();
+  const auto replies =
+      blocking ? sendSync(target, data, timeoutMs) : sendAsync(target, data, timeoutMs);
   if (!replies) return std::nullopt;
   return copyReply(*replies, target, replyData);
 }
