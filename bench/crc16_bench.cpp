@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "instant_device.h"
 #include "link/bus_command.h"
 #include "link/command_envelope.h"

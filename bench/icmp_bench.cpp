@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "image/firmware_image.h"
 #include "link/echo_link.h"
 #include "link/icmp/linux_echo_service.h"

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <memory>
 
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "instant_device.h"
 #include "programming/device_programmer.h"
 #include "quiet_panel.h"

@@ -1,5 +1,6 @@
 # Makes the Windows download: one zip with Korvel.exe and korvel-cli.exe (static, stripped), the
-# README as Windows text and the licence, all in one folder named after the zip.
+# README and the docs/ pages as Windows text, the JSON Schemas of korvel-cli and the licence, all
+# in one folder named after the zip.
 #
 # cmake -DKORVEL_EXE=... -DKORVEL_CLI_EXE=... -DSOURCE_DIR=... -DSTRIP=... -DZIP=.../name.zip
 #       -P KorvelWindowsZip.cmake
@@ -31,6 +32,16 @@ function(windows_text source target)
   file(WRITE "${target}" "${text}")
 endfunction()
 windows_text("${SOURCE_DIR}/README.md" "${stage}/${name}/README.txt")
+# The README links into docs/, and the command-line page to the schemas in data/: the zip keeps
+# those paths, so that the links lead to files of the zip.
+file(GLOB pages "${SOURCE_DIR}/docs/*.md")
+foreach(page IN LISTS pages)
+  get_filename_component(page_name "${page}" NAME)
+  windows_text("${page}" "${stage}/${name}/docs/${page_name}")
+endforeach()
+file(COPY "${SOURCE_DIR}/docs/screenshots" DESTINATION "${stage}/${name}/docs")
+file(GLOB schemas "${SOURCE_DIR}/data/*.schema.json")
+file(COPY ${schemas} DESTINATION "${stage}/${name}/data")
 foreach(licence LICENSE LICENSE.txt COPYING)
   if(EXISTS "${SOURCE_DIR}/${licence}")
     windows_text("${SOURCE_DIR}/${licence}" "${stage}/${name}/LICENSE.txt")

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_environment.h"
-#include "cli/command_line.h"
+#include "cli/platform/cli_environment.h"
+#include "cli/platform/command_line.h"
 #include "cli/run_cli.h"
 #include "common/texts.h"
 #include "link/socket_layer.h"

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/cli_commands.h"
-#include "cli/terminal_text.h"
+#include "cli/commands/command_table.h"
+#include "cli/output/terminal_text.h"
 #include "common/texts.h"
 
 namespace korvel {

@@ -3,7 +3,7 @@
 #include <istream>
 #include <ostream>
 
-#include "cli/cli_environment.h"
+#include "cli/platform/cli_environment.h"
 
 namespace korvel {
 

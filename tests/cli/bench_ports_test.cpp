@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "cli/device_batch.h"
+#include "cli/run/device_batch.h"
 #include "cli_test_environment.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "simulated_bench.h"
 #include "support/temp_file.h"
 

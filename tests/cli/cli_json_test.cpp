@@ -9,9 +9,9 @@
 
 #include "cli_test_environment.h"
 #include "common/texts.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/echo_link.h"
 #include "programming/device_programmer.h"
 #include "support/temp_file.h"

@@ -1,4 +1,4 @@
-#include "cli/cli_panel.h"
+#include "cli/output/cli_panel.h"
 
 #include <gtest/gtest.h>
 

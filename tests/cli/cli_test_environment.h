@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_environment.h"
+#include "cli/platform/cli_environment.h"
 #include "cli/run_cli.h"
 #include "support/recording_pauses.h"
 

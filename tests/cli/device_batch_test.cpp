@@ -1,7 +1,7 @@
 // Many devices programmed at once by the command line, against simulated devices in process.
-#include "cli/device_batch.h"
+#include "cli/run/device_batch.h"
 
-#include "cli/interrupt_watch.h"
+#include "cli/platform/interrupt_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 #include "cli_test_environment.h"
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "simulated_bench.h"
 #include "support/temp_file.h"
 

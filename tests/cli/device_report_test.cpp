@@ -1,4 +1,4 @@
-#include "cli/device_report.h"
+#include "cli/output/device_report.h"
 
 #include <gtest/gtest.h>
 

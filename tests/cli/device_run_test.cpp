@@ -1,14 +1,14 @@
 // One device's run as the command line drives it, against the simulated device in process.
-#include "cli/device_run.h"
+#include "cli/run/device_run.h"
 
 #include <gtest/gtest.h>
 
-#include "cli/batch_panel.h"
+#include "cli/run/batch_panel.h"
 #include "cli_test_environment.h"
 #include "common/texts.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/echo_link.h"
 #include "support/recording_observer.h"
 #include "support/temp_file.h"

@@ -1,5 +1,5 @@
 // The operating system's interrupts, raised in this very process.
-#include "cli/interrupt_watch.h"
+#include "cli/platform/interrupt_watch.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/device_info_json.h"
-#include "cli/json_event_writer.h"
-#include "cli/json_lines.h"
+#include "cli/output/device_info_json.h"
+#include "cli/output/json_event_writer.h"
+#include "cli/output/json_lines.h"
 #include "common/texts.h"
 
 namespace korvel {

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "cli/cli_commands.h"
+#include "cli/commands/command_table.h"
 #include "cli_test_environment.h"
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "link/command_envelope.h"
 #include "link/echo_link.h"
 #include "link/frame_header.h"

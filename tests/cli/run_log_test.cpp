@@ -7,10 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/image_facts.h"
-#include "cli/run_log.h"
+#include "cli/output/image_facts.h"
+#include "cli/output/run_log.h"
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "support/temp_file.h"
 
 namespace korvel {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_environment.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "cli/platform/cli_environment.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/echo_link.h"
 #include "programming/pauses.h"
 

@@ -1,4 +1,4 @@
-#include "cli/target_list.h"
+#include "cli/options/target_list.h"
 
 #include <gtest/gtest.h>
 

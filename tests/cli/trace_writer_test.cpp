@@ -4,10 +4,10 @@
 #include <regex>
 #include <sstream>
 
-#include "cli/trace_writer.h"
+#include "cli/output/trace_writer.h"
 #include "cli_test_environment.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/echo_link.h"
 #include "programming/device_programmer.h"
 

@@ -5,7 +5,7 @@ if(NOT TARGET korvel-cli OR NOT TARGET korvel-devsim)
 endif()
 
 add_executable(e2e_cli_fixture ${CMAKE_CURRENT_LIST_DIR}/cli_e2e_fixture.cpp)
-target_link_libraries(e2e_cli_fixture PRIVATE korvel_devsim)
+target_link_libraries(e2e_cli_fixture PRIVATE korvel_device_model)
 target_include_directories(e2e_cli_fixture PRIVATE ${PROJECT_SOURCE_DIR}/src)
 korvel_warnings(e2e_cli_fixture)
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 
 namespace {
 

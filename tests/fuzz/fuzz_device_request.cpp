@@ -3,7 +3,7 @@
 // allows.
 #include <cstdlib>
 
-#include "devsim/simulated_device.h"
+#include "device_model/simulated_device.h"
 #include "fuzz_input.h"
 #include "link/command_envelope.h"
 #include "link/crc16.h"

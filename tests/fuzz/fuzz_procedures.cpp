@@ -4,7 +4,7 @@
 // a buffer, and every run ends with the window at rest.
 #include <cstdlib>
 
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "fuzzed_echo_service.h"
 #include "programming/device_programmer.h"
 #include "scratch_file.h"

@@ -10,9 +10,9 @@
 
 #include "common/texts.h"
 #include "common/utf8.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "image/firmware_image.h"
 #include "image/image_summary.h"
 #include "link/crc16.h"

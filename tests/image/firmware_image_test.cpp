@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "support/temp_file.h"
 
 namespace korvel {

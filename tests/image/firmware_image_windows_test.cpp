@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "common/utf8.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "image/firmware_image.h"
 #include "support/temp_file.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "image/firmware_image.h"
 #include "support/temp_file.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/bus_command.h"
 #include "link/command_envelope.h"
 #include "link/device_protocol.h"

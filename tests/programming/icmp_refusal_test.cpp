@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "programmer_fixture.h"
 #include "support/temp_file.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
+#include "device_model/image_builder.h"
 #include "programming/record_route.h"
 #include "support/temp_file.h"
 

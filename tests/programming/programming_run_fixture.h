@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "image/firmware_image.h"
 #include "programming/device_programmer.h"
 #include "support/recording_panel.h"

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <utility>
 
-#include "devsim/request_frame.h"
+#include "device_model/request_frame.h"
 #include "link/device_replies.h"
 #include "link/frame_header.h"
 #include "link/frame_seal.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <random>
 
-#include "devsim/simulated_device.h"
+#include "device_model/simulated_device.h"
 #include "link/echo_service.h"
 
 namespace korvel::soak {

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
 #include "link/echo_link.h"
 #include "programming/device_programmer.h"
 #include "support/recording_panel.h"

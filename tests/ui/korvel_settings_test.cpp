@@ -6,8 +6,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "support/recording_pauses.h"
 #include "ui/korvel_dlg.h"
 #include "ui/korvel_settings.h"

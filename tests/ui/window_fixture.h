@@ -13,9 +13,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/echo_link.h"
 #include "modal.h"
 #include "recording_settings.h"

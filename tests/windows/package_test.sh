@@ -27,12 +27,16 @@ fail() {
 name=$(basename "$zip" .zip)
 folder=$work/$name
 [[ -d $folder ]] || fail "the zip has no folder $name"
-expected="Korvel.exe README.txt korvel-cli.exe"
-[[ -f $repo/LICENSE ]] && expected="Korvel.exe LICENSE.txt README.txt korvel-cli.exe"
+expected="Korvel.exe README.txt data docs korvel-cli.exe"
+[[ -f $repo/LICENSE ]] && expected="Korvel.exe LICENSE.txt README.txt data docs korvel-cli.exe"
 held=$(cd "$folder" && LC_ALL=C ls | tr '\n' ' ' | sed 's/ $//')
 [[ $held == "$(echo "$expected" | tr ' ' '\n' | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')" ]] ||
   fail "the zip holds: $held"
 grep -q $'\r$' "$folder/README.txt" || fail "README.txt does not have Windows line ends"
+# The README's links and images lead to files of the zip.
+while IFS= read -r target; do
+  [[ -e $folder/$target ]] || fail "README.txt links to $target, which the zip does not hold"
+done < <(grep -oE '\]\((docs|data)/[^)# ]+' "$folder/README.txt" | sed 's/^](//')
 
 # A fresh prefix: what a Windows machine has, and nothing a build left behind.
 KORVEL_WINE_FRESH=$work/prefix

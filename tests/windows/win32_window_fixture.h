@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/echo_link.h"
 #include "support/held_pauses.h"
 #include "support/temp_file.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "devsim/device_config.h"
-#include "devsim/fault_plan.h"
+#include "device_model/device_config.h"
+#include "device_model/fault_plan.h"
 
 namespace korvel::devsim {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "device_model/simulated_device.h"
 #include "device_setup.h"
-#include "devsim/simulated_device.h"
 #include "json_log.h"
 
 namespace korvel::devsim {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "devsim/conversation_log.h"
+#include "device_model/conversation_log.h"
 
 namespace korvel::devsim {
 
