@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/texts.h"
-#include "devsim/image_builder.h"
-#include "devsim/simulated_device.h"
-#include "devsim/simulated_echo_service.h"
+#include "device_model/image_builder.h"
+#include "device_model/simulated_device.h"
+#include "device_model/simulated_echo_service.h"
 #include "link/device_protocol.h"
 #include "recording_view.h"
 #include "support/held_pauses.h"
