@@ -5,6 +5,7 @@
 #include <dlgs.h>
 
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "common/texts.h"
@@ -210,6 +211,43 @@ TEST_F(Win32WindowRun, DuringAHeldRunTheWindowAnswersThenClosesAndSavesWhenTheRu
   EXPECT_FALSE(::IsWindow(dialog));
   EXPECT_EQ(settings.readText(L"File", L"Path", L""), typedMeanwhile);
   EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress.hostOrder());
+}
+
+// The session asks to end during a run: the window holds it, the run stops after the exchange in
+// flight, and the window ends and saves. Asked again when idle, it lets the session end.
+TEST_F(Win32WindowRun, TheSessionEndingDuringARunStopsTheRunThenTheWindowSavesAndEnds) {
+  const auto image = writeBootImage(4);
+  openWindowFor(image);
+  clickAndHold(control::kProgram);
+  EXPECT_EQ(::SendMessageW(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), FALSE);
+  EXPECT_TRUE(::IsWindow(dialog));
+  setText(control::kPath, (files.path() / L"другой.qlxfw").wstring());
+  pauses.release();
+  settle();
+  EXPECT_LT(device.programmedRecords(), 4u) << "the run went on to its end";
+  EXPECT_FALSE(::IsWindow(dialog));
+  EXPECT_EQ(settings.readText(L"File", L"Path", L""), (files.path() / L"другой.qlxfw").wstring());
+}
+
+TEST_F(Win32WindowRun, TheSessionEndingAtOnceWaitsForTheRunToStopAndEndsTheWindow) {
+  openWindowFor(writeBootImage(4));
+  clickAndHold(control::kProgram);
+  // The session ends whatever the window answers: the run is let go once the window has asked it
+  // to stop, and the window ends within this very message.
+  std::thread release([this] {
+    while (!window->programmer().stopRequested()) std::this_thread::yield();
+    pauses.release();
+  });
+  ::SendMessageW(dialog, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  release.join();
+  EXPECT_FALSE(::IsWindow(dialog));
+  EXPECT_LT(device.programmedRecords(), 4u);
+  EXPECT_EQ(settings.readInteger(L"Comm", L"IpAddr", 0), kDeviceAddress.hostOrder());
+}
+
+TEST_F(Win32WindowRun, AnIdleWindowLetsTheSessionEnd) {
+  openWindow();
+  EXPECT_NE(::SendMessageW(dialog, WM_QUERYENDSESSION, 0, 0), FALSE);
 }
 
 TEST_F(Win32WindowRun, AFailureShowsAWarningWhileTheInputsAreStillOff) {
