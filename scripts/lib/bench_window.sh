@@ -86,10 +86,11 @@ close_window() {
 # button, is off and back on; sets click, off, on.
 press() {
   local line
-  line=$("$probe" press Korvel "$1" "$2" 242 50 32 8 --timeout 300)
+  line=$("$probe" press Korvel "$1" "$2" "${browse_button[@]}" --timeout 300)
   click=$(sed 's/.*click=\([^ ]*\).*/\1/' <<<"$line")
   on=$(sed 's/.*on=\([^ ]*\).*/\1/' <<<"$line")
 }
+readonly browse_button=(242 50 32 8)
 readonly program_x=200 program_y=118 info_x=248 info_y=28 help_x=248 help_y=10
 
 report() {  # KIND SITUATION
@@ -100,7 +101,8 @@ report() {  # KIND SITUATION
 # The help page opened once the run is under way; it stays open until the run has ended.
 press_with_help_open() {
   local press_pid help
-  press "$program_x" "$program_y" >"$work/press.out" &
+  "$probe" press Korvel "$program_x" "$program_y" "${browse_button[@]}" --timeout 300 \
+    >"$work/press.out" &
   press_pid=$!
   sleep 2
   xdotool mousemove --window "$window" $((help_x * WIDTH / 280)) $((help_y * HEIGHT / 132)) click 1
