@@ -5,7 +5,8 @@
       Becomes the window manager of $DISPLAY: maps and configures what clients ask for, gives the
       newest window the focus, and every N ms (default 50) sends _NET_WM_PING to each top-level
       window that lists _NET_WM_PING in WM_PROTOCOLS. Appends to LOG, times in seconds since the
-      epoch: "name WINDOW TITLE", "ping SEQ WINDOW T", "pong SEQ WINDOW T". Runs until SIGTERM.
+      epoch: "ready" once it manages the display, then "name WINDOW TITLE", "ping SEQ WINDOW T",
+      "pong SEQ WINDOW T". Runs until SIGTERM or the display's end.
   window_ping.py longest LOG TITLE_PREFIX FROM TO
       The longest time, in ms, that the window titled TITLE_PREFIX... took to answer a ping sent
       between FROM and TO (epoch seconds); a ping still unanswered at TO counts until TO. Prints
@@ -91,11 +92,7 @@ class WindowManager:
         self.log.flush()
 
     def title(self, window):
-        name = window.get_full_property(self.atoms["_NET_WM_NAME"], self.atoms["UTF8_STRING"])
-        if name is not None:
-            value = name.value
-            return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
-        return window.get_wm_name() or ""
+        return window_title(self.display, window)
 
     def adopt(self, window):
         from Xlib import error
@@ -152,7 +149,11 @@ class WindowManager:
 
     def run(self):
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+        for window in self.root.query_tree().children:
+            if window.get_attributes().map_state == self.X.IsViewable:
+                self.adopt(window)
         self.display.sync()
+        self.write("ready")
         next_ping = time.monotonic()
         while True:
             while self.display.pending_events():
@@ -164,12 +165,22 @@ class WindowManager:
             select.select([self.display], [], [], max(0.0, next_ping - time.monotonic()))
 
 
+def window_title(display, window):
+    from Xlib import X
+    for atom in ("_NET_WM_NAME", "WM_NAME"):
+        name = window.get_full_property(display.intern_atom(atom), X.AnyPropertyType)
+        if name is not None:
+            value = name.value
+            return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
+    return ""
+
+
 def find_window(display, title_prefix):
+    from Xlib import X
     root = display.screen().root
     for window in root.query_tree().children:
-        name = window.get_wm_name()
-        if isinstance(name, str) and name.startswith(title_prefix) and \
-                window.get_attributes().map_state == 2:  # IsViewable
+        if window.get_attributes().map_state == X.IsViewable and \
+                window_title(display, window).startswith(title_prefix):
             return window
     return None
 
@@ -218,8 +229,12 @@ def main(argv):
         period = 0.05
         if len(argv) == 4 and argv[2] == "--period-ms":
             period = int(argv[3]) / 1000
+        from Xlib.error import ConnectionClosedError
         with open(argv[1], "a", encoding="utf-8") as log:
-            WindowManager(log, period).run()
+            try:
+                WindowManager(log, period).run()
+            except ConnectionClosedError:
+                pass  # the display has ended
     elif len(argv) == 5 and argv[0] == "longest":
         with open(argv[1], encoding="utf-8") as log:
             longest, count, unanswered = longest_silence(log, argv[2], float(argv[3]),

@@ -13,7 +13,8 @@
 # device.qlxfw (into the device itself). The simulated devices (scripts/bench's devsim.json):
 #   127.0.0.2 a healthy device with a subordinate at 5 (the runs the CLI is compared with)
 #   127.0.0.3 the same, with 5 % of the replies lost
-#   127.0.0.4, 127.0.0.5 devices that hand over to their boot monitor (one per window)
+#   127.0.0.4, 127.0.0.5 devices waiting in their boot monitor, started by hand (one per window)
+#   127.0.0.6, 127.0.0.7 devices whose main program hands over to the boot monitor
 #   127.0.0.99 nothing answers
 set -euo pipefail
 
@@ -52,11 +53,13 @@ start_window() {
     "$KORVEL_WINE" "$korvel_exe" >>"$work/korvel.log" 2>&1 &
   fi
   window_pid=$!
-  window=$(timeout 90 xdotool search --sync --onlyvisible --name '^Korvel' | head -n1) || {
+  window=$(timeout 90 xdotool search --sync --onlyvisible --name "^$title" | head -n1) || {
     echo "bench_window: the $kind window did not appear" >&2
     cat "$work/korvel.log" >&2
     exit 1
   }
+  # Top left, so that the help page fits below it.
+  timeout 5 xdotool windowmove --sync "$window" 0 0 2>/dev/null || true
   sleep 0.5
   type_into 60 114 admin   # login
   type_into 126 114 admin  # password
@@ -64,7 +67,6 @@ start_window() {
 
 # Clicks the control at x, y (dialog units, 280 x 132 for the whole window) and types.
 type_into() {
-  local geometry width height
   eval "$(xdotool getwindowgeometry --shell "$window")"
   xdotool mousemove --window "$window" $((($1 + 10) * WIDTH / 280)) $((($2 + 6) * HEIGHT / 132)) \
     click 1
@@ -86,50 +88,54 @@ close_window() {
 # button, is off and back on; sets click, off, on.
 press() {
   local line
-  line=$("$probe" press Korvel "$1" "$2" "${browse_button[@]}" --timeout 300)
+  line=$("$probe" press "$title" "$1" "$2" "${browse_button[@]}" --timeout 150) || return 1
   click=$(sed 's/.*click=\([^ ]*\).*/\1/' <<<"$line")
   on=$(sed 's/.*on=\([^ ]*\).*/\1/' <<<"$line")
 }
+# The main window's title begins so; a message box's is the bare "Korvel".
+readonly title="Korvel в"
 readonly browse_button=(242 50 32 8)
 readonly program_x=200 program_y=118 info_x=248 info_y=28 help_x=248 help_y=10
 
 report() {  # KIND SITUATION
-  echo "window=$1 situation=$2 $("$probe" longest "$pings" Korvel "$click" "$on")" \
+  echo "window=$1 situation=$2 $("$probe" longest "$pings" "$title" "$click" "$on")" \
     "run_s=$(awk -v a="$click" -v b="$on" 'BEGIN { printf "%.3f", b - a }')"
 }
 
 # The help page opened once the run is under way; it stays open until the run has ended.
 press_with_help_open() {
   local press_pid help
-  "$probe" press Korvel "$program_x" "$program_y" "${browse_button[@]}" --timeout 300 \
+  "$probe" press "$title" "$program_x" "$program_y" "${browse_button[@]}" --timeout 150 \
     >"$work/press.out" &
   press_pid=$!
   sleep 2
   xdotool mousemove --window "$window" $((help_x * WIDTH / 280)) $((help_y * HEIGHT / 132)) click 1
   help=$(timeout 20 xdotool search --sync --onlyvisible --name '^Справка' | head -n1) || true
-  [[ -n $help ]] && xdotool windowmove "$help" 700 0
-  wait "$press_pid"
+  [[ -n $help ]] && xdotool windowmove "$help" 0 $((HEIGHT + 40)) windowsize "$help" 640 360
+  wait "$press_pid" || true
   help_open_at_end=no
   [[ -n $help ]] && xdotool search --onlyvisible --name '^Справка' >/dev/null 2>&1 && help_open_at_end=yes
   [[ -n $help ]] && { xdotool windowfocus --sync "$help" key Escape 2>/dev/null || true; }
 }
 
-measure() {  # KIND BOOT_DEVICE
-  local kind=$1 boot_device=$2 i start end
-  start_window "$kind" 127.0.0.99 "$work/sub.qlxfw" 0
-  press "$info_x" "$info_y"
-  report "$kind" silent-info
+# situation KIND NAME ADDRESS IMAGE VIA_BOOT X Y: one press in a window started for it.
+situation() {
+  local kind=$1 name=$2
+  start_window "$kind" "$3" "$4" "$5"
+  if press "$6" "$7"; then
+    report "$kind" "$name"
+  else
+    echo "window=$kind situation=$name failed=1"
+  fi
   close_window
+}
 
-  start_window "$kind" "$boot_device" "$work/device.qlxfw" 1
-  press "$program_x" "$program_y"
-  report "$kind" via-boot
-  close_window
-
-  start_window "$kind" 127.0.0.3 "$work/sub.qlxfw" 0
-  press "$program_x" "$program_y"
-  report "$kind" lossy-subordinate
-  close_window
+measure() {  # KIND BOOT_MONITOR_DEVICE MAIN_PROGRAM_DEVICE
+  local kind=$1 i start end
+  situation "$kind" silent-info 127.0.0.99 "$work/sub.qlxfw" 0 "$info_x" "$info_y"
+  situation "$kind" via-boot "$2" "$work/device.qlxfw" 1 "$program_x" "$program_y"
+  situation "$kind" hand-over "$3" "$work/device.qlxfw" 0 "$program_x" "$program_y"
+  situation "$kind" lossy-subordinate 127.0.0.3 "$work/sub.qlxfw" 0 "$program_x" "$program_y"
 
   start_window "$kind" 127.0.0.2 "$work/sub.qlxfw" 0
   eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -154,7 +160,7 @@ measure() {  # KIND BOOT_DEVICE
 
 # Inside the Wine session, on the display and next to the window manager started below.
 if [[ $in_wine == 1 ]]; then
-  measure wine 127.0.0.5
+  measure wine 127.0.0.5 127.0.0.7
   exit
 fi
 
@@ -169,8 +175,13 @@ done
 [[ -s $display_file ]] || { echo "bench_window: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$display_file")
 "$probe" wm "$pings" --period-ms 50 &
+for ((i = 0; i < 250; ++i)); do
+  grep -q '^ready' "$pings" 2>/dev/null && break
+  sleep 0.02
+done
+grep -q '^ready' "$pings" || { echo "bench_window: the window manager did not start" >&2; exit 1; }
 
-measure qt 127.0.0.4
+measure qt 127.0.0.4 127.0.0.6
 if [[ -n $korvel_exe ]]; then
   KORVEL_WINE_DISPLAY=1 "$repo/scripts/wine-session" "$wine_prefix" -- \
     "$0" --in-wine "$work" "$korvel" "$cli" "$korvel_exe" "$wine_prefix"
