@@ -8,7 +8,9 @@
 # and, for the run from the window against the same run through korvel-cli,
 #   window=qt|wine situation=ratio window_s=S cli_s=S
 #
-# usage: bench_window.sh [--in-wine] WORK KORVEL KORVEL_CLI [KORVEL_EXE WINE_PREFIX]
+# usage: bench_window.sh [--in-wine] WORK KORVEL KORVEL_CLI [KORVEL_EXE WINE_PREFIX [KORVEL_CLI_EXE]]
+# Korvel.exe's run is compared with KORVEL_CLI_EXE's under the same Wine session where given,
+# else with KORVEL_CLI's.
 # WORK holds the images made by scripts/bench: sub.qlxfw (256 KiB to bus address 5) and
 # device.qlxfw (into the device itself). The simulated devices (scripts/bench's devsim.json):
 #   127.0.0.2 a healthy device with a subordinate at 5 (the runs the CLI is compared with)
@@ -22,7 +24,7 @@ in_wine=0
 [[ ${1:-} == --in-wine ]] && { in_wine=1; shift; }
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$(dirname "$here")")
-work=$1 korvel=$2 cli=$3 korvel_exe=${4:-} wine_prefix=${5:-}
+work=$1 korvel=$2 cli=$3 korvel_exe=${4:-} wine_prefix=${5:-} cli_exe=${6:-}
 probe=$repo/bench/window_ping.py
 pings=$work/pings.log
 ratio_repeats=${KORVEL_WINDOW_RATIO_REPEATS:-3}
@@ -99,7 +101,7 @@ readonly program_x=200 program_y=118 info_x=248 info_y=28 help_x=248 help_y=10
 
 report() {  # KIND SITUATION
   echo "window=$1 situation=$2 $("$probe" longest "$pings" "$title" "$click" "$on")" \
-    "run_s=$(awk -v a="$click" -v b="$on" 'BEGIN { printf "%.3f", b - a }')"
+    "run_s=$(awk -v a="$click" -v b="$on" 'BEGIN { printf "%.3f", b - a }') from=$click to=$on"
 }
 
 # The help page opened once the run is under way; it stays open until the run has ended.
@@ -116,6 +118,15 @@ press_with_help_open() {
   help_open_at_end=no
   [[ -n $help ]] && xdotool search --onlyvisible --name '^Справка' >/dev/null 2>&1 && help_open_at_end=yes
   [[ -n $help ]] && { xdotool windowfocus --sync "$help" key Escape 2>/dev/null || true; }
+}
+
+cli_program() {  # KIND
+  if [[ $1 == wine && -n $cli_exe ]]; then
+    "$KORVEL_WINE" "$cli_exe" program "$(windows_path "$work/sub.qlxfw")" --ip 127.0.0.2 \
+      --login admin --password admin
+  else
+    "$cli" program "$work/sub.qlxfw" --ip 127.0.0.2 --login admin --password admin
+  fi
 }
 
 # situation KIND NAME ADDRESS IMAGE VIA_BOOT X Y: one press in a window started for it.
@@ -145,13 +156,14 @@ measure() {  # KIND BOOT_MONITOR_DEVICE MAIN_PROGRAM_DEVICE
   echo "$(report "$kind" help-open) help_open_at_end=$help_open_at_end"
 
   # Side by side on the same device and image: the CLI, then the window, in turn.
+  local cli_kind=native
+  [[ $kind == wine && -n $cli_exe ]] && cli_kind=wine
   for ((i = 0; i < ratio_repeats; ++i)); do
     start=$EPOCHREALTIME
-    "$cli" program "$work/sub.qlxfw" --ip 127.0.0.2 --login admin --password admin \
-      >/dev/null 2>&1 || echo "bench_window: korvel-cli program failed" >&2
+    cli_program "$kind" >/dev/null 2>&1 || echo "bench_window: korvel-cli program failed" >&2
     end=$EPOCHREALTIME
     press "$program_x" "$program_y"
-    echo "window=$kind situation=ratio" \
+    echo "window=$kind situation=ratio cli=$cli_kind" \
       "window_s=$(awk -v a="$click" -v b="$on" 'BEGIN { printf "%.3f", b - a }')" \
       "cli_s=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')"
   done
@@ -184,5 +196,5 @@ grep -q '^ready' "$pings" || { echo "bench_window: the window manager did not st
 measure qt 127.0.0.4 127.0.0.6
 if [[ -n $korvel_exe ]]; then
   KORVEL_WINE_DISPLAY=1 "$repo/scripts/wine-session" "$wine_prefix" -- \
-    "$0" --in-wine "$work" "$korvel" "$cli" "$korvel_exe" "$wine_prefix"
+    "$0" --in-wine "$work" "$korvel" "$cli" "$korvel_exe" "$wine_prefix" "$cli_exe"
 fi
