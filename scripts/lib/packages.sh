@@ -16,6 +16,9 @@ KORVEL_PACKAGE_PACKAGES=(dpkg-dev file binutils lintian desktop-file-utils appst
 
 KORVEL_GUI_PACKAGES=(xvfb xauth fonts-dejavu-core qt6-translations-l10n imagemagick openbox xdotool)
 
+# The windows' liveness check in scripts/bench: bench/window_ping.py runs on Debian's python3.
+KORVEL_BENCH_WINDOW_PACKAGES=(python3-xlib)
+
 # The Windows build: MinGW-w64 cross-compilers and Wine to run what they build (scripts/test-windows).
 KORVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
 
