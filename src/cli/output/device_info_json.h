@@ -12,7 +12,4 @@ namespace korvel {
 // Added to `object` after what it holds.
 void addDeviceInfo(JsonObject& object, const DeviceInfoReply& info);
 
-// A version word as shown: major in the high byte, "2.5".
-std::string versionWordText(std::uint16_t word);
-
 }  // namespace korvel
