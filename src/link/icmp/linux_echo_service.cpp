@@ -20,6 +20,7 @@
 #include "link/icmp/icmp_reply_filter.h"
 #include "link/icmp/linux_icmp_access_facts.h"
 #include "link/icmp/linux_icmp_helper.h"
+#include "link/icmp/owned_fd.h"
 
 namespace korvel {
 
@@ -45,20 +46,6 @@ EchoFailure refusalWithAdvice(const std::string& helperPath, int pingError, int 
 }
 
 // Owns a socket until it is handed to a channel.
-class SocketGuard {
- public:
-  explicit SocketGuard(int fd) : fd_(fd) {}
-  ~SocketGuard() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  SocketGuard(const SocketGuard&) = delete;
-  SocketGuard& operator=(const SocketGuard&) = delete;
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 bool setIntOption(int fd, int level, int name, int value) {
   return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
 }
@@ -99,7 +86,7 @@ std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind,
                                           const std::string& interfaceName,
                                           std::optional<std::uint16_t> identifier,
                                           EchoFailure& failure) {
-  SocketGuard socket(fd);
+  OwnedFd socket(fd);
   if (!bindToInterface(fd, interfaceName)) {
     const int error = errno;
     failure =
@@ -121,7 +108,7 @@ std::unique_ptr<EchoChannel> setUpChannel(int fd, IcmpSocketKind kind,
 
 std::unique_ptr<EchoChannel> setUpOwnRawChannel(int fd, const std::string& interfaceName,
                                                 EchoFailure& failure) {
-  SocketGuard socket(fd);
+  OwnedFd socket(fd);
   const std::uint16_t identifier = randomIdentifier();
   if (const int error = restrictToEchoReplies(fd, identifier); error != 0) {
     failure = setupFailure(error);

@@ -16,30 +16,13 @@
 #include <string>
 #include <utility>
 
+#include "link/icmp/owned_fd.h"
+
 namespace korvel {
 
 namespace {
 
 constexpr int kHelperSideFd = 3;
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 int optionOf(int fd, int name) {
   int value = -1;
@@ -90,7 +73,7 @@ HelperSocket receiveSocket(int programSide) {
     size = ::recvmsg(programSide, &message, MSG_CMSG_CLOEXEC);
   } while (size < 0 && errno == EINTR);
   if (size < 0) return {-1, errno};
-  Fd handed;
+  OwnedFd handed;
   for (cmsghdr* item = CMSG_FIRSTHDR(&message); item != nullptr;
        item = CMSG_NXTHDR(&message, item)) {
     if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_RIGHTS &&
@@ -121,9 +104,9 @@ int waitFor(pid_t pid) {
 HelperSocket icmpSocketFromHelper(const std::string& helperPath, std::uint16_t identifier) {
   int sides[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sides) != 0) return {-1, errno};
-  Fd programSide(sides[0]);
+  OwnedFd programSide(sides[0]);
   // Above 3, so that the dup2 to 3 in the helper always clears close-on-exec.
-  Fd helperSide(::fcntl(sides[1], F_DUPFD_CLOEXEC, kHelperSideFd + 1));
+  OwnedFd helperSide(::fcntl(sides[1], F_DUPFD_CLOEXEC, kHelperSideFd + 1));
   ::close(sides[1]);
   if (helperSide.get() < 0) return {-1, errno};
 
