@@ -11,6 +11,39 @@ PanelInputs PanelInputs::of(const OperatorPanel& panel) {
 ConversationPanel::ConversationPanel(OperatorPanel& window, Post post)
     : window_(window), post_(std::move(post)) {}
 
+void ConversationPanel::postInOrder(std::function<void()> call) {
+  {
+    std::lock_guard lock(tailMutex_);
+    openTail_.reset();
+  }
+  post_(std::move(call));
+}
+
+void ConversationPanel::joinTail(const std::function<void(RecordTail&)>& change) {
+  std::shared_ptr<RecordTail> tail;
+  {
+    std::lock_guard lock(tailMutex_);
+    if (openTail_) {
+      change(*openTail_);
+      return;
+    }
+    tail = openTail_ = std::make_shared<RecordTail>();
+    change(*tail);
+  }
+  post_([this, tail] { runTail(tail); });
+}
+
+void ConversationPanel::runTail(const std::shared_ptr<RecordTail>& tail) {
+  RecordTail taken;
+  {
+    std::lock_guard lock(tailMutex_);
+    if (openTail_ == tail) openTail_.reset();
+    taken = *tail;
+  }
+  if (taken.position) window_.setProgressPosition(*taken.position);
+  if (taken.reassertCursor) window_.restoreWaitCursor();
+}
+
 void ConversationPanel::abandonWaits() {
   {
     std::lock_guard lock(mutex_);
@@ -20,39 +53,39 @@ void ConversationPanel::abandonWaits() {
 }
 
 void ConversationPanel::setSummaryText(const std::string& text) {
-  post_([this, text] { window_.setSummaryText(text); });
+  postInOrder([this, text] { window_.setSummaryText(text); });
 }
 
 void ConversationPanel::setInfoText(const std::string& text) {
-  post_([this, text] { window_.setInfoText(text); });
+  postInOrder([this, text] { window_.setInfoText(text); });
 }
 
 void ConversationPanel::showNotice(const std::string& text) {
-  post_([this, text] { window_.showNotice(text); });
+  postInOrder([this, text] { window_.showNotice(text); });
 }
 
 void ConversationPanel::setProgressRange(std::int64_t lower, std::int64_t upper) {
-  post_([this, lower, upper] { window_.setProgressRange(lower, upper); });
+  postInOrder([this, lower, upper] { window_.setProgressRange(lower, upper); });
 }
 
 void ConversationPanel::setProgressPosition(std::int64_t position) {
-  post_([this, position] { window_.setProgressPosition(position); });
+  joinTail([position](RecordTail& tail) { tail.position = position; });
 }
 
 void ConversationPanel::enableInputs(bool enable) {
-  post_([this, enable] { window_.enableInputs(enable); });
+  postInOrder([this, enable] { window_.enableInputs(enable); });
 }
 
 void ConversationPanel::beginWaitCursor() {
-  post_([this] { window_.beginWaitCursor(); });
+  postInOrder([this] { window_.beginWaitCursor(); });
 }
 
 void ConversationPanel::restoreWaitCursor() {
-  post_([this] { window_.restoreWaitCursor(); });
+  joinTail([](RecordTail& tail) { tail.reassertCursor = true; });
 }
 
 void ConversationPanel::endWaitCursor() {
-  post_([this] { window_.endWaitCursor(); });
+  postInOrder([this] { window_.endWaitCursor(); });
 }
 
 void ConversationPanel::showWarning(const std::string& text) {
@@ -62,7 +95,7 @@ void ConversationPanel::showWarning(const std::string& text) {
     if (abandoned_) return;
     ticket = ++asked_;
   }
-  post_([this, text, ticket] {
+  postInOrder([this, text, ticket] {
     window_.showWarning(text);
     {
       std::lock_guard lock(mutex_);

@@ -3,7 +3,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "programming/operator_panel.h"
@@ -57,9 +59,26 @@ class ConversationPanel : public OperatorPanel {
   void showNotice(const std::string& text) override;
 
  private:
+  // The writes that come after every record: the progress position and the wait cursor's
+  // reassertion. While the last call posted is such a tail and the window's thread has not run it,
+  // a newer one joins it instead of taking a message of its own: a run of small records would
+  // otherwise queue thousands of messages a second ahead of everything the window must answer.
+  struct RecordTail {
+    std::optional<std::int64_t> position;
+    bool reassertCursor = false;
+  };
+
+  // Any other write: it ends the open tail, so that what comes after it is posted after it.
+  void postInOrder(std::function<void()> call);
+  void joinTail(const std::function<void(RecordTail&)>& change);
+  void runTail(const std::shared_ptr<RecordTail>& tail);
+
   OperatorPanel& window_;
   Post post_;
   PanelInputs inputs_;
+
+  std::mutex tailMutex_;
+  std::shared_ptr<RecordTail> openTail_;
 
   std::mutex mutex_;
   std::condition_variable answeredChanged_;

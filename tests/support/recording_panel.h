@@ -33,7 +33,7 @@ class RecordingPanel : public OperatorPanel {
     if (onPump) onPump();
   }
   void beginWaitCursor() override { ++waitCursorDepth; }
-  void restoreWaitCursor() override {}
+  void restoreWaitCursor() override { ++cursorReassertions; }
   void endWaitCursor() override { --waitCursorDepth; }
   void showWarning(const std::string& text) override {
     warnings.push_back(text);
@@ -56,6 +56,7 @@ class RecordingPanel : public OperatorPanel {
   std::vector<bool> inputSwitches;
   int pumps = 0;
   int waitCursorDepth = 0;
+  int cursorReassertions = 0;
   std::vector<std::string> warnings;
   std::vector<bool> inputsEnabledAtWarning;
   std::vector<std::string> notices;
