@@ -1,6 +1,6 @@
-#include "app/korvel_app.h"
+#include "app/qt_korvel_app.h"
 
 int main(int argc, char** argv) {
-  korvel::CKorvelApp app(argc, argv);
+  korvel::QtKorvelApp app(argc, argv);
   return app.run();
 }

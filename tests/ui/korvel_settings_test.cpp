@@ -9,8 +9,8 @@
 #include "device_model/simulated_device.h"
 #include "device_model/simulated_echo_service.h"
 #include "support/recording_pauses.h"
-#include "ui/korvel_dlg.h"
 #include "ui/korvel_settings.h"
+#include "ui/qt_korvel_window.h"
 
 namespace korvel::test {
 namespace {
@@ -106,7 +106,7 @@ TEST_F(SettingsFile, TheWindowRestoresAndSavesThroughTheStore) {
   RecordingPauses pauses;
   {
     KorvelSettings store;
-    CKorvelDlg window(nullptr, &echo, &pauses, &store);
+    QtKorvelWindow window(nullptr, &echo, &pauses, &store);
     EXPECT_EQ(window.ipAddress(), Ipv4Address());  // the text was ignored
     EXPECT_TRUE(window.viaBoot());
     EXPECT_EQ(window.imagePath(), "/tmp/нет файла.qlxfw");

@@ -23,8 +23,8 @@
 #include "support/temp_file.h"
 #include "ui/control_ids.h"
 #include "ui/ip_address_edit.h"
-#include "ui/korvel_dlg.h"
 #include "ui/message_box.h"
+#include "ui/qt_korvel_window.h"
 #include "ui/qt_text.h"
 
 namespace korvel::test {
@@ -54,16 +54,16 @@ class WindowTest : public ::testing::Test {
     MessageBox::setNextAnswer(QMessageBox::NoButton);
   }
 
-  CKorvelDlg& openWindow() {
-    window = std::make_unique<CKorvelDlg>(nullptr, &echo, &pauses, &settings);
+  QtKorvelWindow& openWindow() {
+    window = std::make_unique<QtKorvelWindow>(nullptr, &echo, &pauses, &settings);
     return *window;
   }
 
   // A window pointed at the simulated device with its credentials and `image` in the path field.
-  CKorvelDlg& openWindowFor(const std::filesystem::path& image) {
+  QtKorvelWindow& openWindowFor(const std::filesystem::path& image) {
     settings.integers[QStringLiteral("Comm/IpAddr")] = kDeviceAddress.hostOrder();
     settings.texts[QStringLiteral("File/Path")] = QString::fromStdString(image.string());
-    CKorvelDlg& opened = openWindow();
+    QtKorvelWindow& opened = openWindow();
     field(control::kLogin)->setText(QStringLiteral("admin"));
     field(control::kPassword)->setText(QStringLiteral("admin"));
     return opened;
@@ -131,7 +131,7 @@ class WindowTest : public ::testing::Test {
   HeldPauses pauses;
   RecordingSettings settings;
   TempDir files;
-  std::unique_ptr<CKorvelDlg> window;
+  std::unique_ptr<QtKorvelWindow> window;
 };
 
 }  // namespace korvel::test

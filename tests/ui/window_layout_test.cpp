@@ -36,7 +36,7 @@ const char* qtClassOf(window::ControlKind kind) {
 using WindowLayout = WindowTest;
 
 TEST_F(WindowLayout, EveryControlOfTheDescriptionIsThereWithItsNumberTextAndPlace) {
-  CKorvelDlg& dialog = openWindow();
+  QtKorvelWindow& dialog = openWindow();
   const window::DialogTemplate& layout = window::mainWindowTemplate();
   const DialogUnits units = DialogUnits::forFont(dialog.font());
   EXPECT_EQ(dialog.font().pointSize(), layout.pointSize);
@@ -105,7 +105,7 @@ int focusedControl() {
 }
 
 TEST_F(WindowLayout, TabWalksTheControlsInTemplateOrderStartingAtExit) {
-  CKorvelDlg& dialog = openWindow();
+  QtKorvelWindow& dialog = openWindow();
   dialog.show();
   QApplication::setActiveWindow(&dialog);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
@@ -143,7 +143,7 @@ TEST_F(WindowLayout, SummaryShowsTheRestoredImage) {
 }
 
 TEST_F(WindowLayout, AboutItemSitsInTheContextMenuAndOpensTheAboutBox) {
-  CKorvelDlg& dialog = openWindow();
+  QtKorvelWindow& dialog = openWindow();
   EXPECT_EQ(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
   ASSERT_EQ(dialog.actions().size(), 1);
   QAction* about = dialog.actions().constFirst();

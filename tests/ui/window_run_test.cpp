@@ -3,7 +3,7 @@
 
 #include "common/texts.h"
 #include "modal.h"
-#include "ui/help_dialog.h"
+#include "ui/qt_help_dialog.h"
 #include "ui/termination_watch.h"
 #include "window_fixture.h"
 
@@ -63,7 +63,7 @@ TEST_F(WindowRun, DuringAHeldRunTheWindowAnswersThenClosesAndSavesWhenTheRunHasR
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
 
   bool helpOpened = false;
-  whenModalOpens<CHelpDialog>([&](CHelpDialog& help) {
+  whenModalOpens<QtHelpDialog>([&](QtHelpDialog& help) {
     helpOpened = true;
     help.reject();
   });
@@ -104,7 +104,7 @@ TEST_F(WindowRun, AnOpenHelpPageDoesNotHoldTheRun) {
   window->show();
   clickAndHold(control::kProgram);
   std::size_t recordsWhileHelpOpen = 0;
-  whenModalOpens<CHelpDialog>([&](CHelpDialog& help) {
+  whenModalOpens<QtHelpDialog>([&](QtHelpDialog& help) {
     pauses.release();
     window->controller().waitForConversation();
     recordsWhileHelpOpen = device.programmedRecords();

@@ -53,7 +53,7 @@ std::string endingName(const ::testing::TestParamInfo<Ending>& ending) {
 
 class WindowEnding : public WindowTest, public ::testing::WithParamInterface<Ending> {
  protected:
-  void end(CKorvelDlg& dialog) {
+  void end(QtKorvelWindow& dialog) {
     switch (GetParam()) {
       case Ending::ExitButton:
         QTest::mouseClick(button(control::kExit), Qt::LeftButton);
@@ -77,7 +77,7 @@ class WindowEnding : public WindowTest, public ::testing::WithParamInterface<End
 };
 
 TEST_P(WindowEnding, EndsTheWindowAndSavesTheSettingsInOrder) {
-  CKorvelDlg& dialog = openWindow();
+  QtKorvelWindow& dialog = openWindow();
   dialog.show();
   QApplication::setActiveWindow(&dialog);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));

@@ -1,5 +1,5 @@
 // Korvel.exe driven as UI automation would drive it, against the native korvel-devsim over real
-// ICMP through Wine's echo service (tests/windows/window_e2e.sh starts the simulator and checks
+// ICMP through Wine's echo service (tests/wine/window_e2e.sh starts the simulator and checks
 // what it was programmed with). Each test starts the program afresh with settings of its own.
 #include <windows.h>
 

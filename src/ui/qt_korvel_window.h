@@ -31,7 +31,7 @@ class WindowSettings;
 // The main window: the window controller's view with real widgets, laid out as the dialog
 // template has it. It restores its settings when it starts and saves them when it ends, however
 // it is ended; the device conversations run beside its thread.
-class CKorvelDlg : public QDialog, public WindowView {
+class QtKorvelWindow : public QDialog, public WindowView {
   Q_OBJECT
 
  public:
@@ -39,9 +39,9 @@ class CKorvelDlg : public QDialog, public WindowView {
   // really sleep (and end at once when the system ends the program), and the per-user settings
   // store. With the system's echo facility the window also holds the system's per-device lock
   // during each conversation.
-  explicit CKorvelDlg(QWidget* parent = nullptr, EchoService* echoService = nullptr,
-                      Pauses* pauses = nullptr, SettingsStore* settings = nullptr);
-  ~CKorvelDlg() override;
+  explicit QtKorvelWindow(QWidget* parent = nullptr, EchoService* echoService = nullptr,
+                          Pauses* pauses = nullptr, SettingsStore* settings = nullptr);
+  ~QtKorvelWindow() override;
 
   // The handlers of the buttons and of the About item.
   void programDevice();

@@ -5,11 +5,11 @@
 namespace korvel {
 
 // The About box: the program's name, version and what it does.
-class CAboutDlg : public QDialog {
+class QtAboutDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CAboutDlg(QWidget* parent = nullptr);
+  explicit QtAboutDialog(QWidget* parent = nullptr);
 };
 
 }  // namespace korvel

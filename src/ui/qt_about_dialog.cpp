@@ -1,4 +1,4 @@
-#include "ui/about_dlg.h"
+#include "ui/qt_about_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -20,7 +20,7 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent)
+QtAboutDialog::QtAboutDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("aboutDialog"));

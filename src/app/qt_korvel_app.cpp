@@ -1,4 +1,4 @@
-#include "app/korvel_app.h"
+#include "app/qt_korvel_app.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -7,8 +7,8 @@
 
 #include "common/texts.h"
 #include "link/socket_layer.h"
-#include "ui/korvel_dlg.h"
 #include "ui/message_box.h"
+#include "ui/qt_korvel_window.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
 #ifndef _WIN32
@@ -17,19 +17,19 @@
 
 namespace korvel {
 
-CKorvelApp::CKorvelApp(int& argc, char** argv) : application_(argc, argv) {}
+QtKorvelApp::QtKorvelApp(int& argc, char** argv) : application_(argc, argv) {}
 
-CKorvelApp::~CKorvelApp() {
+QtKorvelApp::~QtKorvelApp() {
   if (socketsStarted_) stopSocketLayer();
 }
 
-QString CKorvelApp::executableName() {
+QString QtKorvelApp::executableName() {
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
 // The window speaks Russian; Qt's own dialogs (file choice, message box buttons) should too,
 // where the Qt translations are installed.
-void CKorvelApp::loadQtTranslations() {
+void QtKorvelApp::loadQtTranslations() {
   auto* translator = new QTranslator(&application_);
   if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
@@ -37,7 +37,7 @@ void CKorvelApp::loadQtTranslations() {
   }
 }
 
-int CKorvelApp::run() {
+int QtKorvelApp::run() {
   QCoreApplication::setApplicationName(executableName());
   QGuiApplication::setWindowIcon(applicationIcon());
   // Wayland compositors find the window's name and icon through its desktop entry.
@@ -49,7 +49,7 @@ int CKorvelApp::run() {
                         toQString(text::kSocketsFailed));
     return 1;
   }
-  CKorvelDlg window;
+  QtKorvelWindow window;
 #ifndef _WIN32
   TerminationWatch watch([&window] { window.endBySystem(); });
 #endif

@@ -11,7 +11,7 @@
 
 #include "common/texts.h"
 #include "support/temp_file.h"
-#include "ui/help_dialog.h"
+#include "ui/qt_help_dialog.h"
 #include "ui/qt_text.h"
 
 namespace korvel::test {
@@ -28,7 +28,7 @@ void clickOn(QTextBrowser& browser, const QString& text) {
 }
 
 TEST(HelpDialog, IsAModalTopmostResizableWindowTitledHelp) {
-  CHelpDialog help;
+  QtHelpDialog help;
   EXPECT_EQ(help.windowTitle(), toQString(text::kHelpTitle));
   EXPECT_TRUE(help.isModal());
   EXPECT_TRUE(help.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -38,7 +38,7 @@ TEST(HelpDialog, IsAModalTopmostResizableWindowTitledHelp) {
 }
 
 TEST(HelpDialog, ThePageExplainsBothProceduresInRussian) {
-  CHelpDialog help;
+  QtHelpDialog help;
   const QString page = help.browser()->toPlainText();
   EXPECT_TRUE(help.browser()->documentTitle().isEmpty());
   for (const char* mentioned :
@@ -53,17 +53,17 @@ TEST(HelpDialog, ThePageExplainsBothProceduresInRussian) {
 }
 
 TEST(HelpDialog, ClickingInThePageDoesNotCloseIt) {
-  CHelpDialog help;
+  QtHelpDialog help;
   help.show();
   clickOn(*help.browser(), QStringLiteral("Простой способ"));
   EXPECT_TRUE(help.isVisible());
   help.close();
   EXPECT_FALSE(help.isVisible());
-  EXPECT_EQ(help.result(), CHelpDialog::kResultCancel);
+  EXPECT_EQ(help.result(), QtHelpDialog::kResultCancel);
 }
 
 TEST(HelpDialog, ASmallWindowScrollsThePage) {
-  CHelpDialog help;
+  QtHelpDialog help;
   help.resize(300, 200);
   help.show();
   QApplication::processEvents();
@@ -79,7 +79,7 @@ TEST_P(HelpPageButtons, AnElementWithAButtonIdEndsTheDialogWithItsResult) {
       "<html><body><p><a href=\"#ButtonOK\">Принять</a></p>"
       "<p><a href=\"#ButtonCancel\">Отменить</a></p></body></html>";
   const auto page = folder.write("page.html", std::vector<std::uint8_t>(html.begin(), html.end()));
-  CHelpDialog help(nullptr, QUrl::fromLocalFile(QString::fromStdString(page.string())));
+  QtHelpDialog help(nullptr, QUrl::fromLocalFile(QString::fromStdString(page.string())));
   help.show();
   clickOn(*help.browser(), QString::fromUtf8(GetParam().first));
   EXPECT_FALSE(help.isVisible());
@@ -87,8 +87,9 @@ TEST_P(HelpPageButtons, AnElementWithAButtonIdEndsTheDialogWithItsResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OkAndCancel, HelpPageButtons,
-                         ::testing::Values(std::make_pair("Принять", CHelpDialog::kResultOk),
-                                           std::make_pair("Отменить", CHelpDialog::kResultCancel)));
+                         ::testing::Values(std::make_pair("Принять", QtHelpDialog::kResultOk),
+                                           std::make_pair("Отменить",
+                                                          QtHelpDialog::kResultCancel)));
 
 }  // namespace
 }  // namespace korvel::test

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "link/echo_link.h"
-#include "windows/fake_icmp_helper.h"
+#include "wine/fake_icmp_helper.h"
 
 namespace korvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/korvel_dlg.h"
+#include "ui/qt_korvel_window.h"
 
 #include <algorithm>
 #include <utility>
@@ -19,14 +19,14 @@
 #include "link/echo_service.h"
 #include "programming/device_lock.h"
 #include "programming/interruptible_pauses.h"
-#include "ui/about_dlg.h"
 #include "ui/about_item.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
-#include "ui/help_dialog.h"
 #include "ui/ip_address_edit.h"
 #include "ui/korvel_settings.h"
 #include "ui/message_box.h"
+#include "ui/qt_about_dialog.h"
+#include "ui/qt_help_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
 #include "window/dialog_template.h"
@@ -82,8 +82,8 @@ class QtWindowSettings : public WindowSettings {
 
 }  // namespace
 
-CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses,
-                       SettingsStore* settings)
+QtKorvelWindow::QtKorvelWindow(QWidget* parent, EchoService* echoService, Pauses* pauses,
+                               SettingsStore* settings)
     : QDialog(parent, kWindowFlags),
       ownEchoService_(echoService != nullptr ? nullptr : makeSystemEchoService()),
       ownPauses_(pauses != nullptr ? nullptr : std::make_unique<InterruptiblePauses>()),
@@ -111,7 +111,7 @@ CKorvelDlg::CKorvelDlg(QWidget* parent, EchoService* echoService, Pauses* pauses
 }
 
 // The conversation still running stops before the widgets it writes to go.
-CKorvelDlg::~CKorvelDlg() {
+QtKorvelWindow::~QtKorvelWindow() {
   controller_->finish();
   const bool waitCursorShown = controller_->waitCursorShown();
   controller_.reset();
@@ -120,7 +120,7 @@ CKorvelDlg::~CKorvelDlg() {
 
 // The control's number, name and place come from the window's description.
 template <typename Widget>
-Widget* CKorvelDlg::addControl(Widget* widget, const char* name) {
+Widget* QtKorvelWindow::addControl(Widget* widget, const char* name) {
   const window::ControlTemplate* entry = windowTemplate().find(name);
   Q_ASSERT(entry != nullptr);
   const window::UnitRect& r = entry->rect;
@@ -130,7 +130,7 @@ Widget* CKorvelDlg::addControl(Widget* widget, const char* name) {
   return widget;
 }
 
-void CKorvelDlg::createControls() {
+void QtKorvelWindow::createControls() {
   setFixedSize(DialogUnits::forFont(font()).size(windowTemplate().width, windowTemplate().height));
 
   // Template order is creation order, and so the tab order.
@@ -142,7 +142,7 @@ void CKorvelDlg::createControls() {
 
   programButton_ =
       addControl(new QPushButton(toQString(text::kProgramButton), this), "programButton");
-  connect(programButton_, &QPushButton::clicked, this, &CKorvelDlg::programDevice);
+  connect(programButton_, &QPushButton::clicked, this, &QtKorvelWindow::programDevice);
 
   progressBar_ = addControl(new QProgressBar(this), "progressBar");
   progressBar_->setTextVisible(false);
@@ -154,10 +154,10 @@ void CKorvelDlg::createControls() {
   pathField_->setAccessibleName(toQString(text::kPathFieldName));
 
   browseButton_ = addControl(new QPushButton(toQString(text::kBrowseButton), this), "browseButton");
-  connect(browseButton_, &QPushButton::clicked, this, &CKorvelDlg::browseImage);
+  connect(browseButton_, &QPushButton::clicked, this, &QtKorvelWindow::browseImage);
 
   infoButton_ = addControl(new QPushButton(toQString(text::kInfoButton), this), "infoButton");
-  connect(infoButton_, &QPushButton::clicked, this, &CKorvelDlg::queryDeviceInfo);
+  connect(infoButton_, &QPushButton::clicked, this, &QtKorvelWindow::queryDeviceInfo);
 
   infoBox_ = addControl(new QPlainTextEdit(this), "infoBox");
   infoBox_->setReadOnly(true);
@@ -180,7 +180,7 @@ void CKorvelDlg::createControls() {
   ipLabel_->setBuddy(ipField_);
 
   helpButton_ = addControl(new QPushButton(toQString(text::kHelpButton), this), "helpButton");
-  connect(helpButton_, &QPushButton::clicked, this, &CKorvelDlg::showHelp);
+  connect(helpButton_, &QPushButton::clicked, this, &QtKorvelWindow::showHelp);
 
   summaryField_ = addControl(new QLabel(toQString(text::kSummaryTemplate), this), "summaryField");
   summaryField_->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -214,26 +214,26 @@ void CKorvelDlg::createControls() {
   credentialsLabel_->setAccessibleName(credentialsLabel_->text());
 }
 
-QWidget* CKorvelDlg::control(int id) const {
+QWidget* QtKorvelWindow::control(int id) const {
   for (QWidget* widget : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (widget->property(control::kIdProperty).toInt() == id) return widget;
   }
   return nullptr;
 }
 
-void CKorvelDlg::done(int result) {
+void QtKorvelWindow::done(int result) {
   if (!controller_->requestClose(result)) return;
   controller_->finish();
   QDialog::done(result);
 }
 
-void CKorvelDlg::endBySystem() { controller_->endBySystem(QDialog::Rejected); }
-void CKorvelDlg::endWindow(int result) { done(result); }
+void QtKorvelWindow::endBySystem() { controller_->endBySystem(QDialog::Rejected); }
+void QtKorvelWindow::endWindow(int result) { done(result); }
 
-void CKorvelDlg::programDevice() { controller_->programDevice(); }
-void CKorvelDlg::queryDeviceInfo() { controller_->queryDeviceInfo(); }
+void QtKorvelWindow::programDevice() { controller_->programDevice(); }
+void QtKorvelWindow::queryDeviceInfo() { controller_->queryDeviceInfo(); }
 
-void CKorvelDlg::browseImage() {
+void QtKorvelWindow::browseImage() {
   if (isRunning()) return;  // a press that came before the inputs went off
   const QString images = nameFilter(text::kFilterImages, text::kFilterImagesPattern);
   QFileDialog dialog(this);
@@ -254,19 +254,19 @@ void CKorvelDlg::browseImage() {
   showImageSummary();
 }
 
-void CKorvelDlg::showHelp() {
-  CHelpDialog help(this);
+void QtKorvelWindow::showHelp() {
+  QtHelpDialog help(this);
   help.exec();
 }
 
-void CKorvelDlg::showAbout() {
-  CAboutDlg about(this);
+void QtKorvelWindow::showAbout() {
+  QtAboutDialog about(this);
   about.exec();
 }
 
-void CKorvelDlg::showImageSummary() { controller_->showImageSummary(); }
+void QtKorvelWindow::showImageSummary() { controller_->showImageSummary(); }
 
-bool CKorvelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+bool QtKorvelWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   if (isAboutCommand(eventType, message)) {
     showAbout();
     *result = 0;
@@ -275,29 +275,31 @@ bool CKorvelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr
   return QDialog::nativeEvent(eventType, message, result);
 }
 
-Ipv4Address CKorvelDlg::ipAddress() const { return ipField_->address(); }
-void CKorvelDlg::setIpAddress(Ipv4Address address) { ipField_->setAddress(address); }
-std::string CKorvelDlg::login() const { return toUtf8(loginField_->text()); }
-std::string CKorvelDlg::password() const { return toUtf8(passwordField_->text()); }
-bool CKorvelDlg::viaBoot() const { return viaBootBox_->isChecked(); }
-void CKorvelDlg::setViaBoot(bool checked) { viaBootBox_->setChecked(checked); }
-std::string CKorvelDlg::imagePath() const { return toUtf8(pathField_->text()); }
-void CKorvelDlg::setImagePath(const std::string& path) { pathField_->setText(toQString(path)); }
+Ipv4Address QtKorvelWindow::ipAddress() const { return ipField_->address(); }
+void QtKorvelWindow::setIpAddress(Ipv4Address address) { ipField_->setAddress(address); }
+std::string QtKorvelWindow::login() const { return toUtf8(loginField_->text()); }
+std::string QtKorvelWindow::password() const { return toUtf8(passwordField_->text()); }
+bool QtKorvelWindow::viaBoot() const { return viaBootBox_->isChecked(); }
+void QtKorvelWindow::setViaBoot(bool checked) { viaBootBox_->setChecked(checked); }
+std::string QtKorvelWindow::imagePath() const { return toUtf8(pathField_->text()); }
+void QtKorvelWindow::setImagePath(const std::string& path) { pathField_->setText(toQString(path)); }
 
-void CKorvelDlg::setSummaryText(const std::string& text) {
+void QtKorvelWindow::setSummaryText(const std::string& text) {
   summaryField_->setText(toQString(text));
 }
 
-void CKorvelDlg::setInfoText(const std::string& text) {
+void QtKorvelWindow::setInfoText(const std::string& text) {
   QString shown = toQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   infoBox_->setPlainText(shown);
 }
 
-void CKorvelDlg::setProgressRange(int lower, int upper) { progressBar_->setRange(lower, upper); }
-void CKorvelDlg::setProgressPosition(int position) { progressBar_->setValue(position); }
+void QtKorvelWindow::setProgressRange(int lower, int upper) {
+  progressBar_->setRange(lower, upper);
+}
+void QtKorvelWindow::setProgressPosition(int position) { progressBar_->setValue(position); }
 
-void CKorvelDlg::setInputsEnabled(bool enable) {
+void QtKorvelWindow::setInputsEnabled(bool enable) {
   const std::initializer_list<QWidget*> inputs{programButton_, ipField_,    browseButton_,
                                                pathField_,     infoButton_, loginField_,
                                                passwordField_, viaBootBox_};
@@ -312,24 +314,24 @@ void CKorvelDlg::setInputsEnabled(bool enable) {
   for (QWidget* input : inputs) input->setEnabled(enable);
 }
 
-void CKorvelDlg::beginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-void CKorvelDlg::reassertWaitCursor() { QGuiApplication::changeOverrideCursor(Qt::WaitCursor); }
-void CKorvelDlg::endWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+void QtKorvelWindow::beginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+void QtKorvelWindow::reassertWaitCursor() { QGuiApplication::changeOverrideCursor(Qt::WaitCursor); }
+void QtKorvelWindow::endWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
 
-void CKorvelDlg::showWarning(const std::string& text) {
+void QtKorvelWindow::showWarning(const std::string& text) {
   MessageBox::warning(this, toQString(text::kAppName), toQString(text));
 }
 
-void CKorvelDlg::rememberFocus() { focusedBeforeConversation_ = QApplication::focusWidget(); }
+void QtKorvelWindow::rememberFocus() { focusedBeforeConversation_ = QApplication::focusWidget(); }
 
-void CKorvelDlg::restoreFocus() {
+void QtKorvelWindow::restoreFocus() {
   QWidget* focused = focusedBeforeConversation_;
   if (focused && focused->isEnabled() && focused->window() == this) focused->setFocus();
 }
 
 // Queued calls on this object run in the order they were posted, on the window's thread; those
 // still waiting when the window goes are dropped with it.
-void CKorvelDlg::postToUi(std::function<void()> call) {
+void QtKorvelWindow::postToUi(std::function<void()> call) {
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
 

@@ -9,7 +9,7 @@ namespace korvel {
 
 // The help page: how to reprogram a device, shown from the program's resources in a modal,
 // topmost, resizable window that scrolls and closes with its close box.
-class CHelpDialog : public QDialog {
+class QtHelpDialog : public QDialog {
   Q_OBJECT
 
  public:
@@ -17,7 +17,7 @@ class CHelpDialog : public QDialog {
   static constexpr int kResultOk = 1;
   static constexpr int kResultCancel = 2;
 
-  explicit CHelpDialog(QWidget* parent = nullptr, const QUrl& page = defaultPage());
+  explicit QtHelpDialog(QWidget* parent = nullptr, const QUrl& page = defaultPage());
 
   static QUrl defaultPage();
   QTextBrowser* browser() const { return browser_; }

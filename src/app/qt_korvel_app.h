@@ -6,12 +6,12 @@ namespace korvel {
 
 // The application: starts the socket layer and runs the main window modally; when the window
 // closes, the program ends.
-class CKorvelApp {
+class QtKorvelApp {
  public:
-  CKorvelApp(int& argc, char** argv);
-  ~CKorvelApp();
-  CKorvelApp(const CKorvelApp&) = delete;
-  CKorvelApp& operator=(const CKorvelApp&) = delete;
+  QtKorvelApp(int& argc, char** argv);
+  ~QtKorvelApp();
+  QtKorvelApp(const QtKorvelApp&) = delete;
+  QtKorvelApp& operator=(const QtKorvelApp&) = delete;
 
   // The exit code: 0 once the window has closed, 1 when the socket layer would not start.
   int run();

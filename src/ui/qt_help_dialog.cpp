@@ -1,4 +1,4 @@
-#include "ui/help_dialog.h"
+#include "ui/qt_help_dialog.h"
 
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-CHelpDialog::CHelpDialog(QWidget* parent, const QUrl& page)
+QtHelpDialog::QtHelpDialog(QWidget* parent, const QUrl& page)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::WindowStaysOnTopHint),
@@ -29,17 +29,17 @@ CHelpDialog::CHelpDialog(QWidget* parent, const QUrl& page)
   browser_->setOpenLinks(false);
   browser_->setOpenExternalLinks(false);
   browser_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  connect(browser_, &QTextBrowser::anchorClicked, this, &CHelpDialog::followAnchor);
+  connect(browser_, &QTextBrowser::anchorClicked, this, &QtHelpDialog::followAnchor);
   browser_->setSource(page, QTextDocument::HtmlResource);
   const window::DialogTemplate& help = window::helpWindowTemplate();
   resize(DialogUnits::forFont(font()).size(help.width, help.height));
 }
 
-QUrl CHelpDialog::defaultPage() { return QUrl(QStringLiteral("qrc:/korvel/help.html")); }
+QUrl QtHelpDialog::defaultPage() { return QUrl(QStringLiteral("qrc:/korvel/help.html")); }
 
-void CHelpDialog::reject() { done(kResultCancel); }
+void QtHelpDialog::reject() { done(kResultCancel); }
 
-void CHelpDialog::followAnchor(const QUrl& target) {
+void QtHelpDialog::followAnchor(const QUrl& target) {
   const QString id = target.fragment();
   if (id == QLatin1String("ButtonOK")) {
     done(kResultOk);
